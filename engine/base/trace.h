@@ -1,0 +1,19 @@
+// The trace log: one text file per process, written from any thread. Every
+// message is flushed at once so the log survives a crash.
+#pragma once
+
+#if defined(__GNUC__)
+#define FX_PRINTF(a, b) __attribute__((format(printf, a, b)))
+#else
+#define FX_PRINTF(a, b)
+#endif
+
+bool fxOpenTraces(const char* path);
+bool fxTracesOpened();
+void trc(const char* fmt, ...) FX_PRINTF(1, 2);
+void trc1(const char* fmt, ...) FX_PRINTF(1, 2);
+void err(const char* fmt, ...) FX_PRINTF(1, 2);
+// Logs like err, then shows the message to the user; returns the box's answer.
+int errmsg(const char* fmt, ...) FX_PRINTF(1, 2);
+void fxCloseTraces();
+void fxCloseTracesFile();

@@ -1,0 +1,187 @@
+#include "matlib.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "base/paths.h"
+#include "base/trace.h"
+#include "render/env.h"
+#include "render/material.h"
+
+void FXMatlib::Destroy() {
+    for (int i = 0; i < materials.count; ++i) {
+        FXMaterial* m = Get(i);
+        if (m && m->ownedByLib) {
+            m->Destroy();
+            delete m;
+        }
+    }
+    materials.DestroyBuf();
+}
+
+void FXMatlib::Release() {
+    --refCount;
+    if (autoDelete && refCount < 1) {
+        if (fxglobalEnv) fxglobalEnv->RemoveMatlib(this);
+        delete this;
+    }
+}
+
+void FXMatlib::AddMaterial(FXMaterial* m) {
+    if (materials.Findpos(m) < 0) materials.Push(m);
+}
+
+void FXMatlib::RemoveMaterial(FXMaterial* m) { materials.Remove(m); }
+
+FXMaterial* FXMatlib::FindMaterial(const char* n) {
+    // A cycle of parents would recurse forever: walk the chain iteratively and
+    // stop where it comes back.
+    FXMatlib* chain[64];
+    int depth = 0;
+    for (FXMatlib* l = this; l && depth < 64; l = l->parent) {
+        bool seen = false;
+        for (int i = 0; i < depth; ++i) seen = seen || chain[i] == l;
+        if (seen) break;
+        chain[depth++] = l;
+    }
+    for (int d = depth - 1; d >= 0; --d) {
+        FXMatlib* l = chain[d];
+        for (int i = 0; i < l->materials.count; ++i) {
+            FXMaterial* m = l->Get(i);
+            if (m && m->name.Compare(n)) return m;
+        }
+    }
+    return nullptr;
+}
+
+namespace {
+
+enum { kLineSize = 1024 };
+
+void localSkipLine(FILE* f) {
+    char line[kLineSize];
+    // A line longer than the buffer is skipped in pieces.
+    while (fgets(line, sizeof line, f)) {
+        size_t n = strlen(line);
+        if (n > 0 && line[n - 1] == '\n') return;
+    }
+}
+
+// One whitespace-separated token, cut to the buffer.
+bool localToken(FILE* f, char* tok, int size) {
+    int c;
+    do {
+        c = fgetc(f);
+    } while (c != EOF && (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'));
+    if (c == EOF) return false;
+    int n = 0;
+    while (c != EOF && !(c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f')) {
+        if (n < size - 1) tok[n++] = static_cast<char>(c);
+        c = fgetc(f);
+    }
+    tok[n] = 0;
+    if (c != EOF) ungetc(c, f);
+    return true;
+}
+
+bool localFloat(FILE* f, float* v) { return fscanf(f, "%f", v) == 1; }
+
+}  // namespace
+
+bool FXMatlib::LoadFromMtl(const char* path) {
+    Destroy();
+    if (!path) return false;
+    char native[4096];
+    fxNativePath(path, native, sizeof native);
+    FILE* f = fopen(native, "r");
+    if (!f) return false;
+    name.Set(path);
+
+    char tok[kLineSize];
+    int count = 0;
+    while (localToken(f, tok, sizeof tok)) {
+        if (tok[0] == 'n') {
+            if (strncmp(tok, "newmtl", 6) == 0)
+                ++count;
+            else
+                err("FXMatlib::LoadFromMtl -> unknown token(0): %s  in lib:%s\n", tok, path);
+        }
+        localSkipLine(f);
+    }
+
+    materials.Realloc(count + 1);
+    for (int i = 0; i <= count; ++i) {
+        FXMaterial* m = new FXMaterial;
+        m->ownedByLib = true;
+        m->SetDefSpecular(1.0f);
+        materials.Push(m);
+    }
+
+    rewind(f);
+    int cur = 0;
+    while (localToken(f, tok, sizeof tok)) {
+        FXMaterial* m = Get(cur);
+        switch (tok[0]) {
+            case 'K': {
+                float* dst = tok[1] == 'a' ? m->ambient : tok[1] == 'd' ? m->diffuse : tok[1] == 's' ? m->specular : nullptr;
+                if (!dst) {
+                    localSkipLine(f);
+                    break;
+                }
+                for (int i = 0; i < 3; ++i)
+                    if (!localFloat(f, &dst[i])) break;
+                break;
+            }
+            case 'N':
+                if (tok[1] == 'i') {
+                    localSkipLine(f);
+                } else if (tok[1] == 's') {
+                    float v;
+                    if (localFloat(f, &v)) m->shininess = v * 1.28f;
+                }
+                break;
+            case 'd': {
+                float v;
+                if (localFloat(f, &v)) m->diffuse[3] = v;
+                break;
+            }
+            case 'm':
+                if (strncmp(tok, "map_Kd", 6) == 0) {
+                    char line[kLineSize];
+                    if (!fgets(line, sizeof line, f)) line[0] = 0;
+                    size_t n = strlen(line);
+                    if (n > 0 && line[n - 1] != '\n') localSkipLine(f);
+                    FXStr file(line);
+                    file.TrimSpaces();
+                    m->textureFile.Set(file.text);
+                } else {
+                    localSkipLine(f);
+                }
+                break;
+            case 'n':
+                if (strncmp(tok, "newmtl", 6) == 0) {
+                    // The name is the first word of the rest of this line; a
+                    // bare "newmtl" must not take a word from the next line.
+                    char line[kLineSize];
+                    if (!fgets(line, sizeof line, f)) line[0] = 0;
+                    size_t n = strlen(line);
+                    if (n > 0 && line[n - 1] != '\n') localSkipLine(f);
+                    char word[kLineSize] = "";
+                    if (sscanf(line, "%1023s", word) != 1) word[0] = 0;
+                    // The first pass counted every newmtl line, so the next
+                    // material exists; guard anyway against a file that
+                    // changed between the passes.
+                    if (cur + 1 < materials.count) ++cur;
+                    Get(cur)->name.Set(word);
+                } else {
+                    localSkipLine(f);
+                }
+                break;
+            default:  // '#', 'r', 'i' and anything unknown
+                localSkipLine(f);
+                break;
+        }
+    }
+    fclose(f);
+    return true;
+}

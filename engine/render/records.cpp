@@ -1,0 +1,98 @@
+// Package-record and file forms of matrices, materials and material libraries.
+#include <cstdio>
+#include <cstring>
+
+#include "base/fxarray.h"
+#include "package/package.h"
+#include "render/3dmath.h"
+#include "render/material.h"
+#include "render/matlib.h"
+
+void FXMatrix::LoadC(FXPackage*, FXPackageData* rec) {
+    float tmp[16];
+    if (!rec || !rec->ReadCopyBlc(tmp, static_cast<int>(sizeof tmp))) {
+        SetIdentity();
+        return;
+    }
+    memcpy(m, tmp, sizeof m);
+}
+
+namespace {
+
+// Two empty strings, four colours and the shininess: the least a material
+// record can take.
+const int kMinMaterialBytes = 4 + 4 + 4 * 16 + 4;
+
+bool localReadFloats(FILE* f, float* out, int n) {
+    for (int i = 0; i < n; ++i) {
+        int32_t bits;
+        if (!fxReadInt32(f, &bits)) return false;
+        memcpy(&out[i], &bits, 4);
+    }
+    return true;
+}
+
+void localWriteFloats(FILE* f, const float* v, int n) {
+    for (int i = 0; i < n; ++i) {
+        int32_t bits;
+        memcpy(&bits, &v[i], 4);
+        fxWriteInt32(f, bits);
+    }
+}
+
+}  // namespace
+
+bool FXMaterial::LoadC(FXPackage*, FXPackageData* rec) {
+    SetDefSpecular(1.0f);
+    if (rec) {
+        rec->ReadString(&name);
+        rec->ReadString(&textureFile);
+        rec->ReadFloat4(ambient);
+        rec->ReadFloat4(diffuse);
+        rec->ReadFloat4(specular);
+        rec->ReadFloat4(emission);
+        shininess = rec->ReadFloat();
+    }
+    ownedByLib = true;
+    return true;
+}
+
+bool FXMaterial::Load(FILE* f) {
+    SetDefSpecular(1.0f);
+    if (!f) return false;
+    name.Load(f);
+    textureFile.Load(f);
+    bool ok = localReadFloats(f, ambient, 4) && localReadFloats(f, diffuse, 4) && localReadFloats(f, specular, 4) &&
+              localReadFloats(f, emission, 4) && localReadFloats(f, &shininess, 1);
+    ownedByLib = true;
+    return ok;
+}
+
+void FXMaterial::Save(FILE* f) const {
+    if (!f) return;
+    name.Save(f);
+    textureFile.Save(f);
+    localWriteFloats(f, ambient, 4);
+    localWriteFloats(f, diffuse, 4);
+    localWriteFloats(f, specular, 4);
+    localWriteFloats(f, emission, 4);
+    localWriteFloats(f, &shininess, 1);
+}
+
+bool FXMatlib::LoadC(FXPackage* pck, const char* key) {
+    int id;
+    if (!pck || !key || sscanf(key, "%d", &id) != 1) return false;
+    FXPackageData* rec = pck->GetDataPtr(id);
+    if (!rec) return false;
+    rec->ReadString(&name);
+    int count = rec->ReadInt();
+    // The stored count is only believed as far as the record can hold it.
+    int most = rec->remaining / kMinMaterialBytes;
+    if (count > most) count = most;
+    for (int i = 0; i < count; ++i) {
+        FXMaterial* m = new FXMaterial;
+        m->LoadC(pck, rec);
+        materials.Push(m);
+    }
+    return true;
+}

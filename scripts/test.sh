@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test:
+#   the normal build, the address/undefined and thread sanitizer builds,
+#   and the fuzz targets for a bounded time.
+# FX_QUICK=1 runs the normal build's tests only.
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$top"
+
+"$top/scripts/deps.sh"
+
+run_ctest() {
+  local dir="$1"
+  echo "== tests: $dir"
+  ctest --test-dir "$dir" --output-on-failure -j "${FX_JOBS:-$(nproc)}" --timeout 300
+}
+
+"$top/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_ctest build
+
+if [ "${FX_QUICK:-0}" = "1" ]; then
+  exit 0
+fi
+
+"$top/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DFX_SANITIZE=address -DFX_BUILD_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan
+
+"$top/scripts/build.sh" build-tsan -DCMAKE_BUILD_TYPE=Debug -DFX_SANITIZE=thread -DFX_BUILD_BENCH=OFF
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest build-tsan
+
+if [ -x "$top/scripts/fuzz.sh" ]; then
+  echo "== fuzzing"
+  "$top/scripts/fuzz.sh"
+fi
+echo "== all tests passed"

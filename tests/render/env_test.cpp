@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "../support/nullenv.h"
+#include "../support/testutil.h"
+#include "base/other.h"
+#include "base/thread.h"
+#include "render/env.h"
+#include "render/light.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+using TestEnv = fxtest::NullEnv;
+
+// Records every frame's time; optionally takes a while per frame.
+class Recorder : public PRender {
+public:
+    explicit Recorder(std::chrono::milliseconds work = 0ms) : work_(work) {}
+    void OnRender(PEnv*, double t) override {
+        inFrame = true;
+        if (work_ > 0ms) std::this_thread::sleep_for(work_);
+        {
+            std::lock_guard<std::mutex> g(m_);
+            times_.push_back(t);
+        }
+        inFrame = false;
+    }
+    std::vector<double> Times() {
+        std::lock_guard<std::mutex> g(m_);
+        return times_;
+    }
+    size_t Frames() { return Times().size(); }
+    bool WaitFrames(size_t n, std::chrono::milliseconds limit = 5000ms) {
+        auto end = std::chrono::steady_clock::now() + limit;
+        while (Frames() < n)
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            else
+                std::this_thread::sleep_for(1ms);
+        return true;
+    }
+    std::atomic<bool> inFrame{false};
+
+private:
+    std::chrono::milliseconds work_;
+    std::mutex m_;
+    std::vector<double> times_;
+};
+
+TEST(RenderLoop, CallsTheRendererWithIncreasingTimes) {
+    TestEnv env;
+    Recorder r;
+    ASSERT_TRUE(env.StartLoop(&r));
+    ASSERT_TRUE(r.WaitFrames(10));
+    env.StopLoop(100000.0);
+    std::vector<double> t = r.Times();
+    for (size_t i = 1; i < t.size(); ++i) EXPECT_GT(t[i], t[i - 1]);
+    // Each frame makes the context current and releases it again.
+    EXPECT_EQ(env.actOn.load(), static_cast<int>(t.size()));
+    EXPECT_EQ(env.actOff.load(), static_cast<int>(t.size()));
+    EXPECT_FALSE(env.running);
+    EXPECT_TRUE(env.stopRequested);
+    EXPECT_EQ(env.renderer.load(), nullptr);
+    EXPECT_EQ(env.thread, nullptr);
+}
+
+TEST(RenderLoop, FramesSeeTheEngineClock) {
+    FXVirtualClock clock(42000);
+    FXClockSource* old = fxSetClockSource(&clock);
+    TestEnv env;
+    Recorder r;
+    env.StartLoop(&r);
+    ASSERT_TRUE(r.WaitFrames(3));
+    env.StopLoop(100000.0);
+    fxSetClockSource(old);
+    for (double t : r.Times()) EXPECT_EQ(t, 42.0);
+}
+
+TEST(RenderLoop, StopWithoutLimitWaitsForTheFrameToEnd) {
+    TestEnv env;
+    Recorder r(150ms);
+    env.StartLoop(&r);
+    while (!r.inFrame) std::this_thread::sleep_for(1ms);
+    env.StopLoop(100000.0);
+    EXPECT_FALSE(r.inFrame);  // the frame in progress was finished, not cut
+    size_t frames = r.Frames();
+    EXPECT_GE(frames, 1u);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(r.Frames(), frames);
+}
+
+TEST(RenderLoop, StopOnALoopNeverStartedOnlySetsFlags) {
+    TestEnv env;
+    Recorder r;
+    env.renderer = &r;
+    env.StopLoop(0.5);
+    EXPECT_TRUE(env.stopRequested);
+    EXPECT_EQ(env.renderer.load(), nullptr);
+    EXPECT_EQ(env.thread, nullptr);
+    EXPECT_EQ(r.Frames(), 0u);
+    // A later start clears the stop request.
+    ASSERT_TRUE(env.StartLoop(&r));
+    EXPECT_FALSE(env.stopRequested);
+    EXPECT_TRUE(r.WaitFrames(1));
+}
+
+TEST(RenderLoop, StartingARunningLoopExchangesItsRenderer) {
+    TestEnv env;
+    Recorder a, b;
+    env.StartLoop(&a);
+    ASSERT_TRUE(a.WaitFrames(2));
+    void* thread = env.thread;
+    EXPECT_TRUE(env.StartLoop(&b));
+    EXPECT_EQ(env.thread, thread);  // same render thread
+    ASSERT_TRUE(b.WaitFrames(3));
+    size_t aFrames = a.Frames();
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(a.Frames(), aFrames);
+    env.StopLoop(100000.0);
+}
+
+TEST(RenderLoop, TheLockKeepsOtherThreadsOutOfAWholeFrame) {
+    TestEnv env;
+    Recorder r(5ms);
+    env.StartLoop(&r);
+    ASSERT_TRUE(r.WaitFrames(1));
+    int entered = 0;
+    for (int i = 0; i < 40; ++i) {
+        FXGRAutoAct guard(&env);
+        EXPECT_FALSE(r.inFrame);
+        std::this_thread::sleep_for(1ms);
+        EXPECT_FALSE(r.inFrame);
+        ++entered;
+    }
+    EXPECT_EQ(entered, 40);
+    env.StopLoop(100000.0);
+}
+
+TEST(RenderLoop, WithoutTheFrameLockAnotherThreadMayEnter) {
+    TestEnv env;
+    env.lockEachFrame = false;
+    Recorder r(20ms);
+    env.StartLoop(&r);
+    while (!r.inFrame) std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(fxTryLock(env.mutex));
+    fxUnlock(env.mutex);
+    env.StopLoop(100000.0);
+}
+
+// A renderer stuck inside its frame (sleeping, as a renderer waiting for a
+// movie frame does).
+class Stuck : public PRender {
+public:
+    std::atomic<bool> entered{false};
+    void OnRender(PEnv*, double) override {
+        entered = true;
+        for (;;) fxSleep(0.01);
+    }
+};
+
+TEST(RenderLoop, ATimedStopEndsAStuckThreadAndFreesTheLock) {
+    if (FX_UNDER_TSAN) GTEST_SKIP() << "cancellation is outside what the thread sanitizer models";
+    TestEnv env;
+    Stuck s;
+    env.StartLoop(&s);
+    while (!s.entered) std::this_thread::sleep_for(1ms);
+    auto start = std::chrono::steady_clock::now();
+    env.StopLoop(0.5);
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 450ms);
+    EXPECT_LT(took, 3000ms);
+    EXPECT_EQ(env.thread, nullptr);
+    // The frame's lock and context were given back on the way out.
+    EXPECT_TRUE(fxTryLock(env.mutex));
+    fxUnlock(env.mutex);
+    EXPECT_EQ(env.actOn.load(), env.actOff.load());
+    env.Destroy();
+    EXPECT_EQ(env.mutex, nullptr);
+}
+
+TEST(Lights, RegistrationSlots) {
+    TestEnv env;
+    FXLight l[9];
+    EXPECT_TRUE(env.RegisterLight(&l[0]));
+    EXPECT_TRUE(env.RegisterLight(&l[0]));
+    EXPECT_EQ(env.lights[1], nullptr);  // one slot for both calls
+    for (int i = 1; i < 8; ++i) EXPECT_TRUE(env.RegisterLight(&l[i]));
+    EXPECT_FALSE(env.RegisterLight(&l[8]));
+    env.UnregisterLight(&l[2]);
+    EXPECT_EQ(env.lights[2], nullptr);
+    // A light in a later slot is stored again in an earlier free one.
+    EXPECT_TRUE(env.RegisterLight(&l[5]));
+    EXPECT_EQ(env.lights[2], &l[5]);
+    EXPECT_EQ(env.lights[5], &l[5]);
+    env.UnregisterLight(&l[5]);
+    EXPECT_EQ(env.lights[2], nullptr);
+    EXPECT_EQ(env.lights[5], &l[5]);
+    env.UnregisterLight(&l[8]);  // not registered: nothing
+}
+
+TEST(Environment, Defaults) {
+    TestEnv env;
+    EXPECT_TRUE(env.rs[FX_RS_DEPTHWRITE]);
+    EXPECT_TRUE(env.rs[FX_RS_DEPTHTEST]);
+    EXPECT_FALSE(env.rs[FX_RS_LIGHTS]);
+    EXPECT_TRUE(env.lockEachFrame);
+    EXPECT_NE(env.mutex, nullptr);
+    EXPECT_EQ(env.GetDefaultMatlib()->FindMaterial(""), env.GetDefaultMaterial());
+    EXPECT_EQ(env.GetDefaultMaterial()->diffuse[3], 1.0f);
+    env.ApplyDefaultMaterial();
+    EXPECT_EQ(env.applied.load(), 1);
+    FXMaterial loose;
+    loose.name.Set("loose");
+    env.AddMaterial(&loose);
+    EXPECT_EQ(env.GetDefaultMatlib()->FindMaterial("loose"), &loose);
+    env.EnableTestingMaterial(true);
+    EXPECT_TRUE(env.rs[FX_RS_TESTMATERIAL]);
+    env.Destroy();
+    env.Destroy();  // any number of times
+    env.Lock(true);  // no mutex any more: nothing
+    env.Lock(false);
+}
+
+TEST(Environment, MaterialLibrariesAreSharedByName) {
+    fxtest::TempDir dir;
+    std::string mtl = dir.File("a.mtl");
+    fxtest::WriteFile(mtl, "newmtl red\nKd 1 0 0\n");
+    TestEnv env;
+    FXMatlib* a = env.LoadMatlib(mtl.c_str());
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->parent, env.GetDefaultMatlib());
+    EXPECT_NE(a->FindMaterial("red"), nullptr);
+    FXMatlib* b = env.LoadMatlib(mtl.c_str());
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a->refCount, 2);
+    // A library whose file is missing stays in the list, empty.
+    FXMatlib* missing = env.LoadMatlib(dir.File("none.mtl").c_str());
+    EXPECT_EQ(missing->Count(), 0);
+    EXPECT_EQ(env.matlibs.count, 2);
+    fxSetEnv(&env);
+    a->Release();
+    EXPECT_EQ(env.matlibs.count, 2);
+    a->Release();  // the last reference deletes it and takes it off the list
+    EXPECT_EQ(env.matlibs.count, 1);
+    env.RemoveMatlib(missing);
+    EXPECT_EQ(env.matlibs.count, 0);
+    delete missing;
+    fxSetEnv(nullptr);
+}
+
+}  // namespace
