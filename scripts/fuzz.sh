@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang in build-fuzz/, makes a seed corpus
+# of real packages, and runs every target for a bounded time.
+#   FUZZ_SECONDS   seconds per target (default 60)
+#   FUZZ_JOBS      build jobs (default 2)
+# Exits non-zero when a build fails or a target finds a crash.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-fuzz"
+secs="${FUZZ_SECONDS:-60}"
+jobs="${FUZZ_JOBS:-2}"
+targets=(fuzz_package)
+
+command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is not installed" >&2; exit 1; }
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
+  -DFX_FUZZ=ON -DFX_BUILD_TESTS=OFF -DFX_BUILD_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$jobs" --target "${targets[@]}" fuzz_seed_fxpack
+
+# Seed corpus: packages written by the package tool from small records of the
+# kinds the engine stores (strings, int and float lists, vector maps, pools).
+seeds="$build/fuzz-seeds/package"
+work="$build/fuzz-seeds/files"
+rm -rf "$seeds" "$work"
+mkdir -p "$seeds" "$work"
+fxpack="$build/fuzz/fuzz_seed_fxpack"
+printf '\x04\x00\x00\x00name\x03\x00\x00\x00\x01\x00\x00\x00\x02\x00\x00\x00\x03\x00\x00\x00' > "$work/record.bin"
+# vector map: 6 position floats, 3 normal floats, 2 texture floats
+{
+  printf '\x06\x00\x00\x00'; for i in 1 2 3 4 5 6; do printf '\x00\x00\x80\x3f'; done
+  printf '\x03\x00\x00\x00'; for i in 1 2 3; do printf '\x00\x00\x00\x40'; done
+  printf '\x02\x00\x00\x00'; for i in 1 2; do printf '\x00\x00\x40\x40'; done
+} > "$work/map.bin"
+# number pool of 14 bytes: corners of (int, word, byte)
+printf '\x0e\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' > "$work/pool.bin"
+printf '\xff\xd8\xff\xe0fake-jpeg' > "$work/pic.jpg"
+printf 'BM' > "$work/tiny.bmp"
+"$fxpack" build "$seeds/plain.dat" "$work/record.bin" "$work/map.bin" "$work/pool.bin" "$work/pic.jpg" >/dev/null
+"$fxpack" build -s "$seeds/scrambled.dat" "$work/pic.jpg" "$work/map.bin" "$work/record.bin" >/dev/null
+"$fxpack" build "$seeds/ids.dat" 5="$work/pool.bin" 9="$work/map.bin" 2="$work/tiny.bmp" >/dev/null
+printf '\x05\x00\x00\x00pck01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' > "$seeds/empty.dat"
+
+status=0
+for t in "${targets[@]}"; do
+  corpus="$build/fuzz-corpus/$t"
+  artifacts="$build/fuzz-artifacts/$t"
+  mkdir -p "$corpus" "$artifacts"
+  echo "fuzz.sh: running $t for ${secs}s"
+  if ! "$build/fuzz/$t" -max_total_time="$secs" -timeout=20 -rss_limit_mb=2048 \
+       -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" "$seeds"; then
+    echo "fuzz.sh: $t FAILED; reproducer in $artifacts" >&2
+    status=1
+  fi
+done
+exit $status

@@ -1,0 +1,493 @@
+// fxpack: list, extract, build and verify data packages.
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/fxstr.h"
+#include "package/package.h"
+
+namespace {
+
+enum { kExitOk = 0, kExitFail = 1, kExitUsage = 2 };
+
+const char kUsage[] =
+    "usage: fxpack COMMAND [OPTIONS] ...\n"
+    "\n"
+    "Commands:\n"
+    "  list PACKAGE                   one line per record (id, type, size, offset)\n"
+    "                                 and a summary\n"
+    "  extract PACKAGE [-o DIR] [ID...]\n"
+    "                                 write records to DIR (default: the current\n"
+    "                                 folder) as ID.EXT; pictures get their\n"
+    "                                 extension back, other records .bin; without\n"
+    "                                 ids every record is written\n"
+    "  build [OPTIONS] OUTPUT [ITEM...]\n"
+    "                                 pack files into a new package; an ITEM is\n"
+    "                                 PATH (next id) or ID=PATH\n"
+    "      -m, --manifest FILE        read items from FILE: one per line, PATH or\n"
+    "                                 ID PATH; blank lines and lines starting with\n"
+    "                                 # are skipped; relative paths are taken from\n"
+    "                                 the manifest's folder\n"
+    "      -b, --base N               id of the first item without an id (default 0)\n"
+    "      -s, --scramble             scramble the body\n"
+    "      -n, --names FILE           write the names file\n"
+    "      -H, --header FILE          write the names header (#define lines)\n"
+    "                                 (names need consecutive ids in item order)\n"
+    "  verify PACKAGE                 check that every record lies inside the data\n"
+    "                                 area, report duplicate ids and what a loader\n"
+    "                                 keeps; exit status 1 when damaged\n"
+    "\n"
+    "  -h, --help                     show this text\n"
+    "\n"
+    "Exit status: 0 success, 1 failure or damaged package, 2 wrong usage.\n"
+    "Packages are written to a temporary file and renamed, so a failed build\n"
+    "leaves an existing package untouched.\n";
+
+void Fail(const char* fmt, ...) {
+    va_list a;
+    va_start(a, fmt);
+    fputs("fxpack: ", stderr);
+    vfprintf(stderr, fmt, a);
+    fputc('\n', stderr);
+    va_end(a);
+}
+
+int Usage(const char* fmt, ...) {
+    va_list a;
+    va_start(a, fmt);
+    fputs("fxpack: ", stderr);
+    vfprintf(stderr, fmt, a);
+    fputs("\nTry 'fxpack --help'.\n", stderr);
+    va_end(a);
+    return kExitUsage;
+}
+
+bool ParseInt(const char* s, int* out) {
+    if (!s || !*s) return false;
+    char* end = nullptr;
+    errno = 0;
+    long v = strtol(s, &end, 10);
+    if (errno || *end || v < INT32_MIN || v > INT32_MAX) return false;
+    *out = static_cast<int>(v);
+    return true;
+}
+
+std::string TypeName(int type) {
+    const char* e = fxPackageExtFromType(type);
+    return e ? e : std::to_string(type);
+}
+
+// Progress on stderr for work large enough to take a while.
+struct Progress {
+    const char* what;
+    int last = -1;
+};
+
+void ShowProgress(void* user, int64_t done, int64_t total) {
+    auto* p = static_cast<Progress*>(user);
+    const int64_t kWorthShowing = int64_t(64) << 20;
+    if (total < kWorthShowing) return;
+    int pct = static_cast<int>(done * 100 / (total ? total : 1));
+    if (pct == p->last) return;
+    p->last = pct;
+    fprintf(stderr, "\r%s %3d%%", p->what, pct);
+    if (pct >= 100) fputc('\n', stderr);
+    fflush(stderr);
+}
+
+// Loads a package, reporting a missing file or a file that is not one.
+bool Open(FXPackage* pck, const char* path, Progress* prog) {
+    pck->SetProgress(ShowProgress, prog);
+    bool ok = pck->Load(path);
+    pck->SetProgress(nullptr, nullptr);
+    if (prog->last >= 0 && prog->last < 100) fputc('\n', stderr);
+    const FXPackageLoadInfo& info = pck->GetLoadInfo();
+    if (!info.opened) {
+        Fail("cannot open '%s': %s", path, strerror(errno));
+        return false;
+    }
+    if (!ok) {
+        Fail("'%s' is not a package (its header does not begin with \"pck01\")", path);
+        return false;
+    }
+    return true;
+}
+
+int CmdList(int argc, char** argv) {
+    if (argc != 1) return Usage("list takes one package");
+    const char* path = argv[0];
+    FXPackage pck;
+    Progress prog{"reading"};
+    if (!Open(&pck, path, &prog)) return kExitFail;
+    printf("%10s  %-6s %12s %12s\n", "id", "type", "size", "offset");
+    int64_t total = 0;
+    int bad = 0;
+    for (int i = 0; i < pck.ids.count; ++i) {
+        int size = pck.sizes.GetInt(i);
+        bool ok = pck.records.data[i] != nullptr;
+        printf("%10d  %-6s %12d %12d%s\n", pck.ids.GetInt(i), TypeName(pck.types.GetInt(i)).c_str(), size,
+               pck.offsets.GetInt(i), ok ? "" : "  outside the data area");
+        if (ok) total += size;
+        else ++bad;
+    }
+    const FXPackageLoadInfo& info = pck.GetLoadInfo();
+    printf("%d records, %lld bytes in records, data area %d bytes, %s\n", pck.ids.count,
+           static_cast<long long>(total), pck.dataSize, info.scrambled ? "scrambled" : "not scrambled");
+    if (bad) {
+        Fail("'%s': %d record(s) lie outside the data area; run 'fxpack verify'", path, bad);
+        return kExitFail;
+    }
+    return kExitOk;
+}
+
+bool WriteFile(const std::string& path, const void* p, size_t n) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) {
+        Fail("cannot write '%s': %s", path.c_str(), strerror(errno));
+        return false;
+    }
+    bool ok = n == 0 || fwrite(p, 1, n, f) == n;
+    ok = fclose(f) == 0 && ok;
+    if (!ok) {
+        Fail("cannot write '%s': %s", path.c_str(), strerror(errno));
+        remove(path.c_str());
+    }
+    return ok;
+}
+
+std::string RecordFile(const std::string& dir, int id, int type, int dupIndex) {
+    const char* e = fxPackageExtFromType(type);
+    std::string name = std::to_string(id);
+    if (dupIndex >= 0) name += "_" + std::to_string(dupIndex);
+    name += ".";
+    name += e ? e : "bin";
+    return dir.empty() ? name : dir + "/" + name;
+}
+
+int CmdExtract(int argc, char** argv) {
+    const char* path = nullptr;
+    std::string dir;
+    std::vector<int> wanted;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "-o" || a == "--output") {
+            if (++i >= argc) return Usage("%s needs a folder", a.c_str());
+            dir = argv[i];
+        } else if (!path) {
+            path = argv[i];
+        } else {
+            int id;
+            if (!ParseInt(argv[i], &id)) return Usage("'%s' is not a record id", argv[i]);
+            wanted.push_back(id);
+        }
+    }
+    if (!path) return Usage("extract needs a package");
+    FXPackage pck;
+    Progress prog{"reading"};
+    if (!Open(&pck, path, &prog)) return kExitFail;
+    int rc = kExitOk;
+    if (!wanted.empty()) {
+        for (int id : wanted) {
+            FXPackageData* d = pck.GetDataPtr(id);
+            if (!d) {
+                Fail("'%s' has no record with id %d", path, id);
+                rc = kExitFail;
+                continue;
+            }
+            if (!WriteFile(RecordFile(dir, id, pck.GetDataType(id), -1), d->start, static_cast<size_t>(d->size)))
+                rc = kExitFail;
+        }
+        return rc;
+    }
+    std::map<int, int> seen;
+    int written = 0;
+    for (int i = 0; i < pck.ids.count; ++i) {
+        int id = pck.ids.GetInt(i);
+        auto* d = static_cast<FXPackageData*>(pck.records.data[i]);
+        if (!d) {
+            Fail("'%s': record %d (id %d) lies outside the data area; skipped", path, i, id);
+            rc = kExitFail;
+            continue;
+        }
+        // Later records with a taken id keep their record number in the name.
+        int dup = seen.count(id) ? i : -1;
+        seen[id] = i;
+        if (!WriteFile(RecordFile(dir, id, pck.types.GetInt(i), dup), d->start, static_cast<size_t>(d->size))) {
+            rc = kExitFail;
+            break;
+        }
+        ++written;
+    }
+    printf("%d record(s) written\n", written);
+    return rc;
+}
+
+struct Item {
+    int id;
+    bool explicitId;
+    std::string name;  // as given (registered in the names)
+    std::string file;  // where to read it
+    std::string from;  // for messages: "manifest:line" or "argument"
+};
+
+// "ID=PATH" or "PATH".
+void ParseItemArg(const char* arg, Item* it) {
+    it->explicitId = false;
+    const char* eq = strchr(arg, '=');
+    int id;
+    if (eq && ParseInt(std::string(arg, eq).c_str(), &id)) {
+        it->id = id;
+        it->explicitId = true;
+        it->name = eq + 1;
+    } else {
+        it->name = arg;
+    }
+    it->file = it->name;
+    it->from = "argument";
+}
+
+bool ReadManifest(const char* path, std::vector<Item>* items) {
+    FILE* f = fopen(path, "r");
+    if (!f) {
+        Fail("cannot open manifest '%s': %s", path, strerror(errno));
+        return false;
+    }
+    std::string dir = path;
+    size_t slash = dir.find_last_of('/');
+    dir = slash == std::string::npos ? "" : dir.substr(0, slash + 1);
+    char line[4096];
+    int no = 0;
+    bool ok = true;
+    while (fgets(line, sizeof line, f)) {
+        ++no;
+        std::string s = line;
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '\t'))
+            s.pop_back();
+        size_t b = s.find_first_not_of(" \t");
+        if (b == std::string::npos || s[b] == '#') continue;
+        s = s.substr(b);
+        Item it;
+        it.explicitId = false;
+        size_t sp = s.find_first_of(" \t");
+        int id;
+        if (sp != std::string::npos && ParseInt(s.substr(0, sp).c_str(), &id)) {
+            it.id = id;
+            it.explicitId = true;
+            s = s.substr(s.find_first_not_of(" \t", sp));
+        } else if (ParseInt(s.c_str(), &id)) {
+            Fail("%s:%d: id %d has no file", path, no, id);
+            ok = false;
+            continue;
+        }
+        it.name = s;
+        it.file = s[0] == '/' ? s : dir + s;
+        it.from = std::string(path) + ":" + std::to_string(no);
+        items->push_back(it);
+    }
+    fclose(f);
+    return ok;
+}
+
+int CmdBuild(int argc, char** argv) {
+    const char* out = nullptr;
+    const char* names = nullptr;
+    const char* header = nullptr;
+    bool scramble = false;
+    int base = 0;
+    std::vector<Item> items;
+    std::vector<const char*> manifests;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](const char* what) -> const char* {
+            if (i + 1 >= argc) return nullptr;
+            (void)what;
+            return argv[++i];
+        };
+        if (a == "-s" || a == "--scramble") {
+            scramble = true;
+        } else if (a == "-n" || a == "--names") {
+            if (!(names = value("file"))) return Usage("%s needs a file", a.c_str());
+        } else if (a == "-H" || a == "--header") {
+            if (!(header = value("file"))) return Usage("%s needs a file", a.c_str());
+        } else if (a == "-m" || a == "--manifest") {
+            const char* m = value("file");
+            if (!m) return Usage("%s needs a file", a.c_str());
+            manifests.push_back(m);
+        } else if (a == "-b" || a == "--base") {
+            const char* v = value("number");
+            if (!v || !ParseInt(v, &base)) return Usage("%s needs a number", a.c_str());
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage("unknown option '%s'", a.c_str());
+        } else if (!out) {
+            out = argv[i];
+        } else {
+            Item it;
+            ParseItemArg(argv[i], &it);
+            items.push_back(it);
+        }
+    }
+    if (!out) return Usage("build needs an output package");
+    for (const char* m : manifests) {
+        std::vector<Item> more;
+        if (!ReadManifest(m, &more)) return kExitFail;
+        items.insert(items.end(), more.begin(), more.end());
+    }
+    if (items.empty()) return Usage("build needs at least one file (PATH, ID=PATH or --manifest)");
+
+    // Ids: explicit, or one above the previous item's.
+    int next = base;
+    std::map<int, const Item*> taken;
+    for (Item& it : items) {
+        if (!it.explicitId) it.id = next;
+        next = it.id + 1;
+        auto t = taken.find(it.id);
+        if (t != taken.end()) {
+            Fail("id %d is given to both '%s' (%s) and '%s' (%s)", it.id, t->second->name.c_str(),
+                 t->second->from.c_str(), it.name.c_str(), it.from.c_str());
+            return kExitFail;
+        }
+        taken[it.id] = &it;
+    }
+
+    FXPackage pck;
+    bool wantNames = names || header;
+    if (wantNames) pck.nameServer.base = items[0].id;
+    int64_t total = 0;
+    for (const Item& it : items) {
+        int size = 0, type = -1;
+        if (!pck.CheckFile(it.file.c_str(), &size, &type)) {
+            Fail("cannot read '%s' (%s): %s", it.file.c_str(), it.from.c_str(),
+                 errno ? strerror(errno) : "larger than 2 GB");
+            return kExitFail;
+        }
+        total += size;
+        if (wantNames) {
+            int nid = pck.nameServer.BuildId(it.name.c_str());
+            if (nid != it.id) {
+                Fail("the names file gives ids in item order from %d, but '%s' (%s) has id %d where %d is due",
+                     items[0].id, it.name.c_str(), it.from.c_str(), it.id, nid);
+                return kExitFail;
+            }
+        }
+        pck.AddDataFile(it.id, it.file.c_str());
+    }
+    if (total > INT32_MAX) {
+        Fail("the files add up to %lld bytes; a package holds at most 2 GB", static_cast<long long>(total));
+        return kExitFail;
+    }
+
+    Progress prog{"packing"};
+    pck.SetProgress(ShowProgress, &prog);
+    errno = 0;
+    bool ok = pck.Save(out, scramble ? 1 : 0);
+    pck.SetProgress(nullptr, nullptr);
+    if (prog.last >= 0 && prog.last < 100) fputc('\n', stderr);
+    if (!ok) {
+        Fail("cannot write package '%s': %s; an existing package there is left untouched", out,
+             errno ? strerror(errno) : "a file changed while it was packed");
+        return kExitFail;
+    }
+    if (names && !pck.SaveNames(names)) {
+        Fail("cannot write names file '%s': %s", names, strerror(errno));
+        return kExitFail;
+    }
+    if (header && !pck.SaveNamesCpp(header)) {
+        Fail("cannot write names header '%s': %s", header, strerror(errno));
+        return kExitFail;
+    }
+    printf("%s: %d record(s), %lld bytes of data%s\n", out, pck.ids.count, static_cast<long long>(total),
+           scramble ? ", scrambled" : "");
+    return kExitOk;
+}
+
+int CmdVerify(int argc, char** argv) {
+    if (argc != 1) return Usage("verify takes one package");
+    const char* path = argv[0];
+    FXPackage pck;
+    Progress prog{"reading"};
+    if (!Open(&pck, path, &prog)) return kExitFail;
+    const FXPackageLoadInfo& info = pck.GetLoadInfo();
+    static const char* kList[4] = {"ids", "offsets", "sizes", "types"};
+    int damage = 0;
+    printf("%s: %lld bytes, body %lld bytes%s\n", path, static_cast<long long>(info.fileSize),
+           static_cast<long long>(info.bodySize), info.scrambled ? ", scrambled" : "");
+    for (int k = 0; k < 4; ++k) {
+        if (info.stored[k] < info.counts[k] || info.counts[k] < 0) {
+            printf("DAMAGED: the %s list claims %d items, the body holds %d\n", kList[k], info.counts[k],
+                   info.stored[k]);
+            ++damage;
+        }
+        if (info.counts[k] != info.counts[0]) {
+            printf("DAMAGED: the %s list has %d items, the ids list %d\n", kList[k], info.counts[k], info.counts[0]);
+            ++damage;
+        }
+    }
+    std::map<int, int> first;
+    int dups = 0, odd = 0;
+    int64_t covered = 0;
+    for (int i = 0; i < pck.ids.count; ++i) {
+        int id = pck.ids.GetInt(i);
+        if (!pck.records.data[i]) {
+            printf("DAMAGED: record %d (id %d): offset %d size %d lies outside the data area of %d bytes\n", i, id,
+                   pck.offsets.GetInt(i), pck.sizes.GetInt(i), pck.dataSize);
+            ++damage;
+            continue;
+        }
+        covered += pck.sizes.GetInt(i);
+        int type = pck.types.GetInt(i);
+        if (type != -1 && !fxPackageExtFromType(type)) {
+            printf("note: record %d (id %d) has the unknown type code %d\n", i, id, type);
+            ++odd;
+        }
+        auto f = first.find(id);
+        if (f != first.end()) {
+            printf("warning: id %d is used by records %d and %d; lookups give record %d\n", id, f->second, i,
+                   f->second);
+            ++dups;
+        } else {
+            first[id] = i;
+        }
+    }
+    if (covered < pck.dataSize)
+        printf("note: %lld byte(s) of the data area belong to no record\n",
+               static_cast<long long>(pck.dataSize - covered));
+    int usable = pck.ids.count - info.damaged;
+    printf("a loader keeps %d of %d record(s): %d distinct id(s), %d duplicate(s), %d damaged\n", usable,
+           std::max(info.counts[0], info.records), static_cast<int>(first.size()), dups, info.damaged);
+    if (damage) {
+        printf("%s is DAMAGED\n", path);
+        return kExitFail;
+    }
+    printf("%s is sound\n", path);
+    return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    std::string cmd = argv[1];
+    if (cmd == "-h" || cmd == "--help" || cmd == "help") {
+        fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    for (int i = 2; i < argc; ++i)
+        if (!strcmp(argv[i], "-h") || !strcmp(argv[i], "--help")) {
+            fputs(kUsage, stdout);
+            return kExitOk;
+        }
+    if (cmd == "list") return CmdList(argc - 2, argv + 2);
+    if (cmd == "extract") return CmdExtract(argc - 2, argv + 2);
+    if (cmd == "build") return CmdBuild(argc - 2, argv + 2);
+    if (cmd == "verify") return CmdVerify(argc - 2, argv + 2);
+    return Usage("unknown command '%s'", cmd.c_str());
+}
