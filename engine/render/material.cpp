@@ -31,8 +31,58 @@ void FXMaterial::Destroy() {
     if (glTexture && fxglobalEnv) fxglobalEnv->UnprepareTexture(this);
     glTexture = 0;
     textureReady = false;
+    ownCanvas.Destroy();
     textureImage = nullptr;
 }
+
+// What every texture loader does once its canvas load is known.
+static bool localAfterLoad(FXMaterial* m, bool loaded) {
+    if (loaded) return m->SetTexture(&m->ownCanvas);
+    if (m->glTexture && fxglobalEnv) fxglobalEnv->UnprepareTexture(m);
+    m->glTexture = 0;
+    m->textureReady = false;
+    return false;
+}
+
+bool FXMaterial::LoadTextureC(FXPackage* pck, const char* key) {
+    textureImage = nullptr;
+    return localAfterLoad(this, ownCanvas.CreateFromPictC(pck, key));
+}
+
+bool FXMaterial::LoadTextureCN(FXPackage* pck, int number) {
+    textureImage = nullptr;
+    return localAfterLoad(this, ownCanvas.CreateFromPictCN(pck, number));
+}
+
+bool FXMaterial::LoadTexture(const char* path) {
+    textureImage = nullptr;
+    return localAfterLoad(this, ownCanvas.CreateFromPict(path));
+}
+
+bool FXMaterial::LoadTextureResize(const char* path, float sx, float sy) {
+    textureImage = nullptr;
+    return localAfterLoad(this, ownCanvas.CreateFromPictResize(path, sx, sy));
+}
+
+bool FXMaterial::SetTexture(FXCanvas* image) {
+    if (!image || image->pixmap.bufWidth < 1 || image->pixmap.bufHeight < 1) {
+        // Nothing to show: the material goes back to untextured.
+        textureImage = nullptr;
+        return localAfterLoad(this, false);
+    }
+    texScaleU = static_cast<float>(image->pixmap.usedWidth) / static_cast<float>(image->pixmap.bufWidth);
+    texScaleV = static_cast<float>(image->pixmap.usedHeight) / static_cast<float>(image->pixmap.bufHeight);
+    textureOpaque = image->opaque;
+    textureReady = true;
+    textureImage = image;
+    if (fxglobalEnv && fxglobalEnv->PrepareTexture(this)) return true;
+    return localAfterLoad(this, false);
+}
+
+int FXMaterial::GetWidth() const { return textureImage ? textureImage->GetWidth() : 0; }
+int FXMaterial::GetHeight() const { return textureImage ? textureImage->GetHeight() : 0; }
+float FXMaterial::GetWidthF() const { return textureImage ? textureImage->GetWidthF() : 0.0f; }
+float FXMaterial::GetHeightF() const { return textureImage ? textureImage->GetHeightF() : 0.0f; }
 
 void FXMaterial::SetDefDiffuse(float a) {
     localSet4(ambient, 0.2f, 0.2f, 0.2f, 0.0f);

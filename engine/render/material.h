@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "base/fxstr.h"
+#include "image/canvas.h"
 
-class FXCanvas;
 class FXPackage;
 class FXPackageData;
 
@@ -25,7 +25,8 @@ public:
     float texScaleU, texScaleV;
     bool textureOpaque;
     bool mipmaps;
-    FXCanvas* textureImage;
+    FXCanvas* textureImage;  // the material's own canvas or one owned elsewhere
+    FXCanvas ownCanvas;
     FXStr textureFile;
 
     FXMaterial();
@@ -43,6 +44,19 @@ public:
     void SetDefEmission(float a);
     void PrepareDarkDiffuse(float a);
     void ChangeDarkDiffuse(float v);
+
+    // Texture from a package picture (record number in decimal, or the
+    // number), from a picture file, or from a file scaled while loading.
+    bool LoadTextureC(FXPackage* pck, const char* key);
+    bool LoadTextureCN(FXPackage* pck, int number);
+    bool LoadTexture(const char* path);
+    bool LoadTextureResize(const char* path, float sx, float sy);
+    // Attaches an image (which must outlive the attachment) and uploads it.
+    bool SetTexture(FXCanvas* image);
+    int GetWidth() const;
+    int GetHeight() const;
+    float GetWidthF() const;
+    float GetHeightF() const;
 
     // Material record of a package, and the same fields in a file of its own.
     bool LoadC(FXPackage* pck, FXPackageData* rec);

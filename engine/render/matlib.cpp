@@ -153,6 +153,8 @@ bool FXMatlib::LoadFromMtl(const char* path) {
                     if (n > 0 && line[n - 1] != '\n') localSkipLine(f);
                     FXStr file(line);
                     file.TrimSpaces();
+                    // A picture that fails leaves the material untextured.
+                    m->LoadTexture(file.text);
                     m->textureFile.Set(file.text);
                 } else {
                     localSkipLine(f);

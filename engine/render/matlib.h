@@ -36,4 +36,10 @@ public:
     bool LoadFromMtl(const char* path);
     // Library record: key is the record number in decimal.
     bool LoadC(FXPackage* pck, const char* key);
+    // The record layout in a binary file of its own.
+    void Load(const char* path);
+    bool Save(const char* path);
+    // Adds every texture file to a package being built; the names become
+    // record numbers.
+    void Compile(FXPackage* pck);
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/fxarray.h"
+#include "base/paths.h"
 #include "package/package.h"
 #include "render/3dmath.h"
 #include "render/material.h"
@@ -42,7 +43,7 @@ void localWriteFloats(FILE* f, const float* v, int n) {
 
 }  // namespace
 
-bool FXMaterial::LoadC(FXPackage*, FXPackageData* rec) {
+bool FXMaterial::LoadC(FXPackage* pck, FXPackageData* rec) {
     SetDefSpecular(1.0f);
     if (rec) {
         rec->ReadString(&name);
@@ -54,6 +55,7 @@ bool FXMaterial::LoadC(FXPackage*, FXPackageData* rec) {
         shininess = rec->ReadFloat();
     }
     ownedByLib = true;
+    if (!textureFile.IsEmpty()) return LoadTextureC(pck, textureFile.text);
     return true;
 }
 
@@ -65,6 +67,7 @@ bool FXMaterial::Load(FILE* f) {
     bool ok = localReadFloats(f, ambient, 4) && localReadFloats(f, diffuse, 4) && localReadFloats(f, specular, 4) &&
               localReadFloats(f, emission, 4) && localReadFloats(f, &shininess, 1);
     ownedByLib = true;
+    if (ok && !textureFile.IsEmpty()) return LoadTexture(textureFile.text);
     return ok;
 }
 
@@ -95,4 +98,48 @@ bool FXMatlib::LoadC(FXPackage* pck, const char* key) {
         materials.Push(m);
     }
     return true;
+}
+
+void FXMatlib::Load(const char* path) {
+    if (!path) return;
+    char native[4096];
+    fxNativePath(path, native, sizeof native);
+    FILE* f = fopen(native, "rb");
+    if (!f) return;
+    name.Load(f);
+    int32_t count = 0;
+    if (!fxReadInt32(f, &count)) count = 0;
+    long left = fxBytesLeft(f);
+    if (left >= 0 && count > left / kMinMaterialBytes) count = static_cast<int32_t>(left / kMinMaterialBytes);
+    for (int i = 0; i < count; ++i) {
+        FXMaterial* m = new FXMaterial;
+        bool ok = m->Load(f);
+        materials.Push(m);
+        if (!ok && feof(f)) break;
+    }
+    fclose(f);
+}
+
+bool FXMatlib::Save(const char* path) {
+    if (!path) return false;
+    char native[4096];
+    fxNativePath(path, native, sizeof native);
+    FILE* f = fopen(native, "wb");
+    if (!f) return false;
+    name.Save(f);
+    fxWriteInt32(f, materials.count);
+    for (int i = 0; i < materials.count; ++i) Get(i)->Save(f);
+    bool ok = !ferror(f);
+    return fclose(f) == 0 && ok;
+}
+
+void FXMatlib::Compile(FXPackage* pck) {
+    if (!pck) return;
+    for (int i = 0; i < materials.count; ++i) {
+        FXMaterial* m = Get(i);
+        if (!m || m->textureFile.IsEmpty()) continue;
+        FXStr file(fxCombinePaths(pck->workFolder.text, m->textureFile.text));
+        pck->AddDataFile1(&file);
+        m->textureFile = file;
+    }
 }

@@ -1,0 +1,258 @@
+#include "image/picthead.h"
+
+#include <cstring>
+
+bool fxPictSizeAllowed(int64_t w, int64_t h) {
+    if (w < 1 || h < 1) return false;
+    if (w > FX_PICT_MAX_SIDE || h > FX_PICT_MAX_SIDE) return false;
+    return w * h <= FX_PICT_MAX_PIXELS;
+}
+
+namespace {
+
+// Random access to the bytes being probed.
+class Source {
+public:
+    virtual ~Source() {}
+    // Copies up to n bytes from off; the count copied.
+    virtual size_t ReadSome(uint64_t off, void* dst, size_t n) = 0;
+    bool Read(uint64_t off, void* dst, size_t n) { return ReadSome(off, dst, n) == n; }
+};
+
+class MemorySource : public Source {
+public:
+    MemorySource(const uint8_t* p, size_t n) : p_(p), n_(n) {}
+    size_t ReadSome(uint64_t off, void* dst, size_t n) override {
+        if (!p_ || off >= n_) return 0;
+        if (n > n_ - off) n = static_cast<size_t>(n_ - off);
+        memcpy(dst, p_ + off, n);
+        return n;
+    }
+
+private:
+    const uint8_t* p_;
+    size_t n_;
+};
+
+// Reads through a window of the file, so that walking a stream byte by byte
+// costs no seek per byte.
+class FileSource : public Source {
+public:
+    explicit FileSource(FILE* f) : f_(f), start_(0), have_(0) {}
+    size_t ReadSome(uint64_t off, void* dst, size_t n) override {
+        if (!f_ || off > 0x7fffffffu) return 0;
+        if (n <= 16 && (off < start_ || off + n > start_ + have_)) Fill(off);
+        if (off >= start_ && off + n <= start_ + have_) {
+            memcpy(dst, buf_ + (off - start_), n);
+            return n;
+        }
+        if (n <= 16 && off >= start_ && off < start_ + have_) {  // at the end of the file
+            size_t k = static_cast<size_t>(start_ + have_ - off);
+            memcpy(dst, buf_ + (off - start_), k);
+            return k;
+        }
+        if (fseek(f_, static_cast<long>(off), SEEK_SET) != 0) return 0;
+        return fread(dst, 1, n, f_);
+    }
+
+private:
+    void Fill(uint64_t off) {
+        have_ = 0;
+        start_ = off;
+        if (fseek(f_, static_cast<long>(off), SEEK_SET) != 0) return;
+        have_ = fread(buf_, 1, sizeof buf_, f_);
+    }
+    FILE* f_;
+    uint64_t start_;
+    size_t have_;
+    uint8_t buf_[65536];
+};
+
+uint32_t localBe16(const uint8_t* b) { return (uint32_t(b[0]) << 8) | b[1]; }
+uint32_t localLe16(const uint8_t* b) { return (uint32_t(b[1]) << 8) | b[0]; }
+uint32_t localBe32(const uint8_t* b) {
+    return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
+}
+uint32_t localLe32(const uint8_t* b) {
+    return (uint32_t(b[3]) << 24) | (uint32_t(b[2]) << 16) | (uint32_t(b[1]) << 8) | b[0];
+}
+
+FXPictProbe localSize(int64_t w, int64_t h, int64_t* ow, int64_t* oh) {
+    *ow = w;
+    *oh = h;
+    return FX_PROBE_SIZE;
+}
+
+// Byte at pos, or -1 past the end.
+int localByte(Source& s, uint64_t pos) {
+    uint8_t b;
+    return s.Read(pos, &b, 1) ? b : -1;
+}
+
+// The next marker as the JPEG decoder finds it: bytes other than 0xFF are
+// skipped, fill bytes 0xFF too, and 0xFF 0x00 is no marker. In image data
+// (inScan) the restart markers belong to the data as well. -1 at the end.
+int localNextMarker(Source& s, uint64_t* pos, bool inScan) {
+    for (;;) {
+        int c = localByte(s, *pos);
+        if (c < 0) return -1;
+        ++*pos;
+        if (c != 0xFF) continue;
+        do {
+            c = localByte(s, *pos);
+            if (c < 0) return -1;
+            ++*pos;
+        } while (c == 0xFF);
+        if (c == 0) continue;
+        if (inScan && c >= 0xD0 && c <= 0xD7) continue;
+        return c;
+    }
+}
+
+// Walks every marker segment of the whole stream. Besides the size of the
+// first frame header it finds segments whose length runs past the end of
+// the data: DevIL's reader loops for ever skipping one that ends right after
+// its length field, and none of them can be decoded anyway.
+FXPictProbe localJpeg(Source& s, int64_t* w, int64_t* h) {
+    uint64_t pos = 2;
+    bool found = false, inScan = false;
+    int64_t fw = 0, fh = 0;
+    for (;;) {
+        int m = localNextMarker(s, &pos, inScan);
+        if (m < 0 || m == 0xD9) break;  // the end: the decoder sees the end of the image
+        inScan = false;
+        if (m == 0x01 || m == 0xD8 || (m >= 0xD0 && m <= 0xD7)) continue;  // no length
+        uint8_t seg[7];
+        size_t got = s.ReadSome(pos, seg, 2);
+        if (got < 2) return FX_PROBE_DAMAGED;
+        uint32_t len = localBe16(seg);
+        if (len < 2) break;  // the decoder refuses it
+        uint8_t last;
+        if (!s.Read(pos + len - 1, &last, 1)) return FX_PROBE_DAMAGED;
+        bool sof = m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC;
+        if (sof && !found && s.Read(pos, seg, 7)) {
+            found = true;
+            fh = localBe16(seg + 3);
+            fw = localBe16(seg + 5);
+        }
+        pos += len;
+        if (m == 0xDA) inScan = true;
+    }
+    if (!found) return FX_PROBE_UNKNOWN;
+    return localSize(fw, fh, w, h);
+}
+
+// Walks the chunks up to the end of the image data. A chunk that runs past
+// the end of the data makes the PNG reader inside DevIL read (and check)
+// gigabytes that are not there; none of them can be decoded anyway. Chunks
+// after the image data are not read by the decoder and are not checked.
+FXPictProbe localPng(Source& s, int64_t* w, int64_t* h) {
+    uint8_t b[8];
+    if (!s.Read(16, b, 8)) return FX_PROBE_UNKNOWN;
+    int64_t pw = localBe32(b), ph = localBe32(b + 4);
+    uint64_t pos = 8;
+    bool data = false;
+    for (int i = 0; i < (1 << 20); i++) {
+        if (s.ReadSome(pos, b, 8) < 8) return data ? localSize(pw, ph, w, h) : FX_PROBE_DAMAGED;
+        uint32_t len = localBe32(b);
+        bool idat = memcmp(b + 4, "IDAT", 4) == 0;
+        if (data && !idat) break;
+        if (idat) data = true;
+        if (memcmp(b + 4, "IEND", 4) == 0) break;
+        uint8_t last;
+        if (len > 0x7fffffffu || !s.Read(pos + 8 + uint64_t(len) + 3, &last, 1)) return FX_PROBE_DAMAGED;
+        pos += 12 + uint64_t(len);
+    }
+    return localSize(pw, ph, w, h);
+}
+
+// Skips blanks and comments of a PNM header and reads one decimal number.
+bool localPnmNumber(const uint8_t* b, size_t n, size_t* i, int64_t* v) {
+    while (*i < n) {
+        uint8_t c = b[*i];
+        if (c == '#') {
+            while (*i < n && b[*i] != '\n' && b[*i] != '\r') (*i)++;
+        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') {
+            (*i)++;
+        } else {
+            break;
+        }
+    }
+    int digits = 0;
+    int64_t x = 0;
+    while (*i < n && b[*i] >= '0' && b[*i] <= '9') {
+        // Anything past 12 digits is absurd already; stop growing the value.
+        if (digits < 12) x = x * 10 + (b[*i] - '0');
+        digits++;
+        (*i)++;
+    }
+    if (digits == 0) return false;
+    *v = x;
+    return true;
+}
+
+bool localTgaPlausible(const uint8_t* t) {
+    uint8_t cmap = t[1], type = t[2], bpp = t[16];
+    if (cmap > 1) return false;
+    bool typeOk = type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11 || type == 32 ||
+                  type == 33;
+    bool bppOk = bpp == 8 || bpp == 15 || bpp == 16 || bpp == 24 || bpp == 32;
+    return typeOk && bppOk;
+}
+
+FXPictProbe localProbe(Source& s, int64_t* w, int64_t* h) {
+    uint8_t b[32];
+    memset(b, 0, sizeof b);
+    // Short data still gets the checks that fit in it.
+    size_t have = s.ReadSome(0, b, sizeof b);
+    if (have >= 2 && b[0] == 0xFF && b[1] == 0xD8) return localJpeg(s, w, h);
+    static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (have >= 8 && memcmp(b, kPng, 8) == 0) {
+        if (have < 24 || memcmp(b + 12, "IHDR", 4) != 0) return FX_PROBE_UNKNOWN;
+        return localPng(s, w, h);
+    }
+    if (have >= 2 && b[0] == 'B' && b[1] == 'M') {
+        if (have < 26) return FX_PROBE_UNKNOWN;
+        uint32_t hdr = localLe32(b + 14);
+        if (hdr == 12) return localSize(localLe16(b + 18), localLe16(b + 20), w, h);
+        int64_t bw = static_cast<int32_t>(localLe32(b + 18));
+        int64_t bh = static_cast<int32_t>(localLe32(b + 22));
+        // A negative height marks a top-down picture.
+        return localSize(bw, bh < 0 ? -bh : bh, w, h);
+    }
+    if (have >= 10 && (memcmp(b, "GIF87a", 6) == 0 || memcmp(b, "GIF89a", 6) == 0))
+        return localSize(localLe16(b + 6), localLe16(b + 8), w, h);
+    if (have >= 22 && memcmp(b, "8BPS", 4) == 0) return localSize(localBe32(b + 18), localBe32(b + 14), w, h);
+    if (have >= 2 && b[0] == 'P' && b[1] >= '1' && b[1] <= '6') {
+        uint8_t t[1024];
+        size_t n = s.ReadSome(0, t, sizeof t);
+        size_t i = 2;
+        int64_t pw = 0, ph = 0;
+        if (!localPnmNumber(t, n, &i, &pw) || !localPnmNumber(t, n, &i, &ph)) return FX_PROBE_UNKNOWN;
+        return localSize(pw, ph, w, h);
+    }
+    if (have >= 12 && b[0] == 0x0A && (b[1] == 0 || (b[1] >= 2 && b[1] <= 5)) && b[2] <= 1) {
+        int64_t x0 = localLe16(b + 4), y0 = localLe16(b + 6), x1 = localLe16(b + 8), y1 = localLe16(b + 10);
+        return localSize(x1 - x0 + 1, y1 - y0 + 1, w, h);
+    }
+    if (have >= 18 && localTgaPlausible(b)) return localSize(localLe16(b + 12), localLe16(b + 14), w, h);
+    return FX_PROBE_UNKNOWN;
+}
+
+}  // namespace
+
+FXPictProbe fxProbePictBytes(const uint8_t* p, size_t n, int64_t* w, int64_t* h) {
+    int64_t dw = 0, dh = 0;
+    if (!w) w = &dw;
+    if (!h) h = &dh;
+    MemorySource s(p, n);
+    return localProbe(s, w, h);
+}
+
+FXPictProbe fxProbePictFile(FILE* f, int64_t* w, int64_t* h) {
+    int64_t dw = 0, dh = 0;
+    if (!w) w = &dw;
+    if (!h) h = &dh;
+    FileSource s(f);
+    return localProbe(s, w, h);
+}

@@ -1,0 +1,469 @@
+// The OpenGL device's drawing side: fixed state, extension probe, materials,
+// lights, matrices, textures and immediate-mode meshes.
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstring>
+
+#include "base/other.h"
+#include "base/thread.h"
+#include "base/trace.h"
+#include "geometry/mesh.h"
+#include "image/canvas.h"
+#include "image/pixmap.h"
+#include "render/gl.h"
+#include "render/light.h"
+#include "render/material.h"
+
+#ifndef GL_CLAMP_TO_EDGE
+#define GL_CLAMP_TO_EDGE 0x812F
+#endif
+#ifndef GL_TEXTURE0
+#define GL_TEXTURE0 0x84C0
+#define GL_TEXTURE1 0x84C1
+#endif
+#ifndef GL_LIGHT_MODEL_COLOR_CONTROL
+#define GL_LIGHT_MODEL_COLOR_CONTROL 0x81F8
+#define GL_SEPARATE_SPECULAR_COLOR 0x81FA
+#endif
+
+FXGLActiveTextureProc fxglActiveTexture = nullptr;
+FXGLMultiTexCoord2fProc fxglMultiTexCoord2f = nullptr;
+FXGLMultiTexCoord2fvProc fxglMultiTexCoord2fv = nullptr;
+
+FXGL::FXGL()
+    : glWindow(nullptr),
+      savedParent(nullptr),
+      deviceContext(nullptr),
+      renderContext(nullptr),
+      hasBgra(false),
+      hasSeparateSpecular(false),
+      hasEdgeClamp(false),
+      hasMultitexture(false),
+      hasCubeMap(false),
+      hostWindow(nullptr),
+      frameTap(nullptr),
+      frameTapUser(nullptr) {
+    savedRect[0] = savedRect[1] = savedRect[2] = savedRect[3] = 0;
+    clrColor[0] = clrColor[1] = clrColor[2] = clrColor[3] = 0.0f;
+    curMatrix.SetIdentity();
+}
+
+FXGL::~FXGL() {
+    // The render thread calls into this object: it ends before anything goes.
+    StopLoop(100000.0);
+    Destroy();
+}
+
+bool FXGL::CreateChild(void* win) {
+    Destroy();
+    if (!mutex) mutex = fxCreateMutex();
+    window = win;
+    hostWindow = win;
+    if (!win) return false;
+    if (!fxglPlatCreate(this, win)) return false;
+    bool clamp = InitExtensions();
+    ClrParams();
+    fxglPlatMakeCurrent(this, false);
+    return clamp;
+}
+
+void FXGL::Destroy() {
+    PEnv::Destroy();
+    fxglPlatRelease(this);
+    window = nullptr;
+    hostWindow = nullptr;
+    savedParent = nullptr;
+    enlarged = false;
+}
+
+void FXGL::SetAct(bool on) { fxglPlatMakeCurrent(this, on); }
+
+bool FXGL::RenderStart() { return true; }
+
+void FXGL::RenderEnd() {
+    if (frameTap) frameTap(this, frameTapUser);
+    if (deviceContext) fxglPlatSwap(this);
+}
+
+bool FXGL::TestExtensionString(const char* ext, const char* name) {
+    if (!ext || !name || !*ext || !*name) return false;
+    size_t nameLen = strlen(name);
+    const char* limit = ext + strlen(ext) - 1;
+    const char* start = ext;
+    do {
+        const char* hit = strstr(start, name);
+        if (!hit) return false;
+        char after = hit[nameLen];
+        if (after == ' ' || after == 0) return true;
+        start += nameLen;
+    } while (start < limit);
+    return false;
+}
+
+bool FXGL::InitExtensions() {
+    const char* vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    trc("OpenGL info:\n");
+    trc("vendor: %s\n", vendor ? vendor : "");
+    trc("renderer: %s\n", renderer ? renderer : "");
+    trc("version: %s\n", version ? version : "");
+
+    const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    hasBgra = TestExtensionString(ext, "EXT_bgra");
+    hasSeparateSpecular = TestExtensionString(ext, "EXT_separate_specular_color");
+    hasEdgeClamp = TestExtensionString(ext, "EXT_texture_edge_clamp");
+    if (!hasEdgeClamp) hasEdgeClamp = TestExtensionString(ext, "SGIS_texture_edge_clamp");
+    hasMultitexture = TestExtensionString(ext, "ARB_multitexture");
+    if (hasMultitexture) {
+        fxglActiveTexture = reinterpret_cast<FXGLActiveTextureProc>(fxglPlatGetProc("glActiveTexture"));
+        fxglMultiTexCoord2f = reinterpret_cast<FXGLMultiTexCoord2fProc>(fxglPlatGetProc("glMultiTexCoord2f"));
+        fxglMultiTexCoord2fv = reinterpret_cast<FXGLMultiTexCoord2fvProc>(fxglPlatGetProc("glMultiTexCoord2fv"));
+    } else {
+        // A device made earlier on a better driver must not leave its
+        // entry points behind.
+        fxglActiveTexture = nullptr;
+        fxglMultiTexCoord2f = nullptr;
+        fxglMultiTexCoord2fv = nullptr;
+    }
+    hasCubeMap = TestExtensionString(ext, "ARB_texture_cube_map");
+    npotTextures = TestExtensionString(ext, "ARB_texture_non_power_of_two");
+
+    if (hasBgra) trc("EXT_bgra\n");
+    if (hasSeparateSpecular) trc("EXT_separate_specular_color\n");
+    if (hasEdgeClamp) trc("EXT_texture_edge_clamp\n");
+    if (hasMultitexture) trc("ARB_multitexture\n");
+    if (hasCubeMap) trc("ARB_texture_cube_map\n");
+    if (npotTextures) trc("ARB_texture_non_power_of_two\n");
+    return hasEdgeClamp;
+}
+
+bool FXGL::TestGL(bool showMessage) {
+    if (hasMultitexture) return true;
+    if (showMessage)
+        fxPlatformMessageBox("Fenro3D",
+                             "Your Graphics Capabilities seems to be insufficient. Either you have no Graphics Card, "
+                             "or you have not installed the drivers for it.");
+    return false;
+}
+
+void FXGL::ClrParams() {
+    glViewport(0, 0, viewWidth, viewHeight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-1, 1, -1, 1, 2, -2);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const float black[4] = {0, 0, 0, 0};
+    SetClrColor(black);
+    glClearDepth(2.0);
+    glClearStencil(0);
+    glShadeModel(GL_SMOOTH);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.007843138f);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_NORMALIZE);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
+    if (hasSeparateSpecular) glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+}
+
+void FXGL::SetClrColor(const float* c) {
+    for (int i = 0; i < 4; ++i) clrColor[i] = c[i];
+    glClearColor(c[0], c[1], c[2], c[3]);
+}
+
+void FXGL::Clrscr(bool color, bool depth, bool stencil) {
+    GLbitfield bits = 0;
+    if (color) bits |= GL_COLOR_BUFFER_BIT;
+    if (depth) bits |= GL_DEPTH_BUFFER_BIT;
+    if (stencil) bits |= GL_STENCIL_BUFFER_BIT;
+    glClear(bits);
+}
+
+void FXGL::Enlarge(bool on) {
+    if (!on && !enlarged) return;
+    FXGRAutoAct act(fxglobalEnv ? fxglobalEnv : this);
+    fxglPlatEnlarge(this, on);
+    glViewport(0, 0, viewWidth, viewHeight);
+    enlarged = on;
+}
+
+void FXGL::UpdateLights() {
+    for (int i = 0; i < FX_MAX_LIGHTS; ++i) {
+        GLenum n = static_cast<GLenum>(GL_LIGHT0 + i);
+        FXLight* l = lights[i];
+        if (l && !l->off) {
+            l->glLight = static_cast<int32_t>(n);
+            glLightfv(n, GL_POSITION, l->position);
+            glLightfv(n, GL_SPOT_DIRECTION, l->spotDirection);
+            glLightfv(n, GL_AMBIENT, l->ambient);
+            glLightfv(n, GL_DIFFUSE, l->diffuse);
+            glLightfv(n, GL_SPECULAR, l->specular);
+            glLightf(n, GL_SPOT_EXPONENT, l->spotExponent);
+            glLightf(n, GL_SPOT_CUTOFF, l->spotCutoff);
+            glLightfv(n, GL_CONSTANT_ATTENUATION, &l->attenuation[0]);
+            glLightfv(n, GL_LINEAR_ATTENUATION, &l->attenuation[1]);
+            glLightfv(n, GL_QUADRATIC_ATTENUATION, &l->attenuation[2]);
+            glEnable(n);
+        } else {
+            glDisable(n);
+        }
+    }
+}
+
+void FXGL::ApplyMaterial(FXMaterial* m) {
+    if (rs[FX_RS_TESTMATERIAL] || !m) return;
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, m->ambient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, m->diffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, m->specular);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, m->emission);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, m->shininess);
+    if (m->textureReady && m->glTexture) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, m->glTexture);
+        rs[FX_RS_TEXTURE0] = true;
+    } else {
+        glDisable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        rs[FX_RS_TEXTURE0] = false;
+    }
+}
+
+void FXGL::ApplyMaterial2(FXMaterial* m) {
+    if (rs[FX_RS_TESTMATERIAL] || !fxglActiveTexture) return;
+    fxglActiveTexture(GL_TEXTURE1);
+    if (m && m->textureReady && m->glTexture) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, m->glTexture);
+        rs[FX_RS_TEXTURE1] = true;
+    } else {
+        glDisable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        rs[FX_RS_TEXTURE1] = false;
+    }
+    fxglActiveTexture(GL_TEXTURE0);
+}
+
+void FXGL::ApplyMatrix(FXMatrix* m) {
+    curMatrix.Copy(m);
+    glLoadMatrixf(curMatrix.m);
+}
+
+void FXGL::MultiplyMatrix(FXMatrix* m) {
+    FXMatrix product;
+    product.Multiply(&curMatrix, m);
+    curMatrix.Copy(&product);
+    glLoadMatrixf(curMatrix.m);
+}
+
+void FXGL::ApplyMatrixIdentity() {
+    curMatrix.SetIdentity();
+    glLoadIdentity();
+}
+
+void FXGL::EnableLights(bool on) {
+    rs[FX_RS_LIGHTS] = on;
+    if (on)
+        glEnable(GL_LIGHTING);
+    else
+        glDisable(GL_LIGHTING);
+}
+
+void FXGL::EnableLight(bool on, FXLight* light) {
+    if (!light) return;
+    light->off = !on;
+    GLenum n = static_cast<GLenum>(light->glLight);
+    // A light never sent has no GL number yet; touching GL_LIGHT0 for it
+    // would switch another light.
+    if (n < GL_LIGHT0 || n >= GL_LIGHT0 + FX_MAX_LIGHTS) return;
+    if (on)
+        glEnable(n);
+    else
+        glDisable(n);
+}
+
+void FXGL::DisableAllLights() {
+    for (int i = 0; i < FX_MAX_LIGHTS; ++i) {
+        if (lights[i]) lights[i]->off = true;
+        glDisable(static_cast<GLenum>(GL_LIGHT0 + i));
+    }
+}
+
+void FXGL::SetAmbient(const float* c) { glLightModelfv(GL_LIGHT_MODEL_AMBIENT, c); }
+
+void FXGL::EnableDepthWrite(bool on) {
+    rs[FX_RS_DEPTHWRITE] = on;
+    glDepthMask(on ? GL_TRUE : GL_FALSE);
+}
+
+void FXGL::EnableDepthTest(bool on) {
+    rs[FX_RS_DEPTHTEST] = on;
+    if (on)
+        glEnable(GL_DEPTH_TEST);
+    else
+        glDisable(GL_DEPTH_TEST);
+}
+
+void FXGL::EnableCullface(bool front, bool back) {
+    rs[FX_RS_CULLFRONT] = front;
+    rs[FX_RS_CULLBACK] = back;
+    if (!front && !back) {
+        glDisable(GL_CULL_FACE);
+        return;
+    }
+    glEnable(GL_CULL_FACE);
+    glCullFace(back ? GL_BACK : GL_FRONT);
+}
+
+bool FXGL::PrepareTexture(FXMaterial* m) {
+    if (!m) return false;
+    FXCanvas* img = m->textureImage;
+    // Nothing to upload: a texture name without pixels would draw garbage.
+    if (!img || !img->pixmap.pixels || img->pixmap.bufWidth < 1 || img->pixmap.bufHeight < 1) return false;
+    if (!m->glTexture) {
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        m->glTexture = name;
+    }
+    glBindTexture(GL_TEXTURE_2D, m->glTexture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    if (m->mipmaps) {
+        gluBuild2DMipmaps(GL_TEXTURE_2D, 4, img->pixmap.bufWidth, img->pixmap.bufHeight, GL_RGBA, GL_UNSIGNED_BYTE,
+                          img->pixmap.pixels);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    } else {
+        glTexImage2D(GL_TEXTURE_2D, 0, 4, img->pixmap.bufWidth, img->pixmap.bufHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     img->pixmap.pixels);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return true;
+}
+
+bool FXGL::FastPrepareTexture(FXMaterial* m, FXPixmap* p) {
+    if (!m || !p || !p->pixels || p->bufWidth < 1 || p->bufHeight < 1) return false;
+    if (!m->glTexture) {
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        m->glTexture = name;
+    }
+    glBindTexture(GL_TEXTURE_2D, m->glTexture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, p->bufWidth, p->bufHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, p->pixels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    m->texScaleU = static_cast<float>(p->usedWidth) / static_cast<float>(p->bufWidth);
+    m->texScaleV = static_cast<float>(p->usedHeight) / static_cast<float>(p->bufHeight);
+    m->textureReady = true;
+    return true;
+}
+
+bool FXGL::PrepareCubeTexture(FXMaterial*, FXPixmap*[6]) { return false; }
+
+void FXGL::UnprepareTexture(FXMaterial* m) {
+    if (!m || !m->glTexture) return;
+    GLuint name = m->glTexture;
+    glDeleteTextures(1, &name);
+    m->glTexture = 0;
+}
+
+bool FXGL::PrepareMesh(FXMesh*) { return true; }
+void FXGL::UnprepareMesh(FXMesh*) {}
+
+namespace {
+
+inline const float* V(const FXMesh* m, int32_t idx) { return m->vertices[idx].f; }
+
+// One loop per combination of colour mode, lighting and texturing, so the
+// branches are taken once per mesh, not per vertex. Indices were checked
+// against the vertex count by the caller.
+template <bool kColor, bool kLight, bool kTex, bool kSecond>
+void localLoop(const FXMesh* m, const FXMesh* second) {
+    glBegin(GL_TRIANGLES);
+    for (int32_t i = 0; i < m->indexCount; ++i) {
+        const int32_t idx = m->indices[i];
+        const float* v = V(m, idx);
+        if (kColor) glColor4fv(v + FX_VTX_COLOR);
+        if (kLight) glNormal3fv(v + FX_VTX_NORMAL);
+        if (kTex) {
+            glTexCoord2fv(v + FX_VTX_TEX);
+            if (kSecond) fxglMultiTexCoord2fv(GL_TEXTURE1, V(second, idx) + FX_VTX_TEX);
+        }
+        glVertex3fv(v + FX_VTX_POS);
+    }
+    glEnd();
+}
+
+template <bool kSecond>
+void localDispatch(const FXMesh* m, const FXMesh* second, bool lights, bool tex) {
+    if (m->colorMode == 0) {
+        if (!lights && !tex) localLoop<false, false, false, kSecond>(m, second);
+        if (!lights && tex) localLoop<false, false, true, kSecond>(m, second);
+        if (lights && !tex) localLoop<false, true, false, kSecond>(m, second);
+        if (lights && tex) localLoop<false, true, true, kSecond>(m, second);
+    } else if (m->colorMode == 1) {
+        if (!lights && !tex) localLoop<true, false, false, kSecond>(m, second);
+        if (!lights && tex) localLoop<true, false, true, kSecond>(m, second);
+        if (lights && !tex) localLoop<true, true, false, kSecond>(m, second);
+        if (lights && tex) localLoop<true, true, true, kSecond>(m, second);
+    } else {
+        glBegin(GL_TRIANGLES);
+        glEnd();
+    }
+}
+
+}  // namespace
+
+void localRawRender(FXMesh* mesh, bool lights, bool tex) { localDispatch<false>(mesh, nullptr, lights, tex); }
+
+void localRawRender2(FXMesh* mesh, FXMesh* second, bool lights, bool tex) {
+    localDispatch<true>(mesh, second, lights, tex);
+}
+
+void FXGL::RenderMesh(FXMesh* mesh) {
+    if (!mesh || mesh->hidden || mesh->vertexCount < 1 || mesh->indexCount < 1) return;
+    if (!mesh->vertices || !mesh->indices) return;
+    // Indices are checked against the vertex list when a mesh is loaded, so
+    // the loops below trust them; a second mesh must then cover as many
+    // vertices as the first.
+    FXMesh* second = mesh->secondMesh;
+    if (second && (!hasMultitexture || !fxglMultiTexCoord2fv)) return;
+    if (second && (!second->vertices || second->vertexCount < mesh->vertexCount)) return;
+
+    if (mesh->colorMode == 0) {
+        glColor4f(1, 1, 1, 1);
+        glDisable(GL_COLOR_MATERIAL);
+    } else if (mesh->colorMode == 1) {
+        glEnable(GL_COLOR_MATERIAL);
+        glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+        glColor4f(1, 1, 1, 1);
+    }
+    if (mesh->material)
+        ApplyMaterial(mesh->material);
+    else
+        ApplyDefaultMaterial();
+    bool lights = rs[FX_RS_LIGHTS], tex = rs[FX_RS_TEXTURE0];
+    if (!second) {
+        ApplyMaterial2(nullptr);
+        localRawRender(mesh, lights, tex);
+    } else {
+        ApplyMaterial2(second->material);
+        localRawRender2(mesh, second, lights, tex);
+    }
+}

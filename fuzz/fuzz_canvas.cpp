@@ -1,0 +1,40 @@
+// Arbitrary bytes as an encoded picture of each type the package stores:
+// decoded through the canvas (header checks, DevIL, the copy into the
+// pixmap), then taken as a mask over a picture, then probed as a file.
+#include <cstdint>
+#include <cstdio>
+#include <unistd.h>
+
+#include "image/canvas.h"
+#include "image/devil.h"
+#include "image/picthead.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (!fxLoadDevil()) {
+        fprintf(stderr, "DevIL (libdevil1c2) is needed\n");
+        _exit(1);
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const int kTypes[] = {FX_IL_JPG, FX_IL_PNG, FX_IL_BMP, FX_IL_TGA, FX_IL_GIF};
+    if (size < 1) return 0;
+    // The first byte picks the type, so every decoder sees every input shape.
+    int type = kTypes[data[0] % 5];
+    unsigned char* body = const_cast<unsigned char*>(data + 1);
+    unsigned n = static_cast<unsigned>(size - 1);
+
+    FXCanvas c;
+    c.transparencyPicture = (data[0] & 0x80) != 0;
+    if (c.CreateFromBufType(type, body, n)) {
+        // Sample the result the way meshes do.
+        float rgba[4];
+        c.GetColor(0.5f, 0.5f, rgba);
+        c.GetBump(0.25f, 0.75f);
+        c.ExtendEdges();
+    }
+    int64_t w = 0, h = 0;
+    fxProbePictBytes(body, n, &w, &h);
+    return 0;
+}

@@ -1,0 +1,122 @@
+// Helpers of the picture tests: pictures made by ImageMagick's convert, read
+// back through it as an independent decoder, and trace-log capture.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "../support/testutil.h"
+#include "base/trace.h"
+#include "image/canvas.h"
+#include "image/devil.h"
+
+namespace imgtest {
+
+// Runs convert with the arguments; true when it succeeded.
+inline bool Convert(const std::string& args) {
+    std::string cmd = "convert " + args + " >/dev/null 2>&1";
+    return system(cmd.c_str()) == 0;
+}
+
+// A w x h picture of four quadrants: red top left, green top right, blue
+// bottom left, white bottom right. prefix: an ImageMagick format prefix such
+// as "BMP3:" (DevIL reads only the classic BMP header).
+inline bool MakeQuadrants(const std::string& path, int w, int h, const std::string& prefix = "",
+                          const std::string& extra = "") {
+    char a[512];
+    snprintf(a, sizeof a,
+             "-size %dx%d xc:white -fill 'rgb(255,0,0)' -draw 'rectangle 0,0 %d,%d' "
+             "-fill 'rgb(0,255,0)' -draw 'rectangle %d,0 %d,%d' -fill 'rgb(0,0,255)' -draw 'rectangle 0,%d %d,%d' "
+             "-type TrueColor -depth 8",
+             w, h, w / 2 - 1, h / 2 - 1, w / 2, w - 1, h / 2 - 1, h / 2, w / 2 - 1, h - 1);
+    return Convert(std::string(a) + extra + " '" + prefix + path + "'");
+}
+
+// The pixels of a picture file as ImageMagick sees them (upright), 8-bit
+// RGBA, top row first.
+inline bool ReadRgba(const std::string& path, int* w, int* h, std::vector<uint8_t>* px) {
+    std::string cmd = "convert '" + path + "' -auto-orient -format '%w %h' info:";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return false;
+    int n = fscanf(p, "%d %d", w, h);
+    pclose(p);
+    if (n != 2) return false;
+    std::string raw = path + ".raw";
+    if (!Convert("'" + path + "' -auto-orient -depth 8 'rgba:" + raw + "'")) return false;
+    std::string b = fxtest::ReadFile(raw);
+    remove(raw.c_str());
+    if (b.size() != static_cast<size_t>(*w) * *h * 4) return false;
+    px->assign(b.begin(), b.end());
+    return true;
+}
+
+inline uint32_t Rgba(int r, int g, int b, int a) {
+    return static_cast<uint32_t>(r) | (static_cast<uint32_t>(g) << 8) | (static_cast<uint32_t>(b) << 16) |
+           (static_cast<uint32_t>(a) << 24);
+}
+
+inline int Chan(uint32_t p, int i) { return static_cast<int>((p >> (8 * i)) & 0xFF); }
+
+// True when every channel of a and b differs by at most tol.
+inline bool Near(uint32_t a, uint32_t b, int tol) {
+    for (int i = 0; i < 4; i++) {
+        int d = Chan(a, i) - Chan(b, i);
+        if (d < -tol || d > tol) return false;
+    }
+    return true;
+}
+
+inline std::string Hex(uint32_t p) {
+    char b[16];
+    snprintf(b, sizeof b, "%08x", p);
+    return b;
+}
+
+inline uint32_t Px(FXCanvas& c, int x, int y) {
+    if (!c.pixmap.pixels || x < 0 || y < 0 || x >= c.pixmap.bufWidth || y >= c.pixmap.bufHeight) {
+        ADD_FAILURE() << "pixel " << x << "," << y << " outside the buffer";
+        return 0;
+    }
+    return c.pixmap.pixels[static_cast<size_t>(y) * c.pixmap.bufWidth + x];
+}
+
+// Collects the trace log written between its construction and Stop().
+class TraceCapture {
+public:
+    explicit TraceCapture(const fxtest::TempDir& dir) : path_(dir.File("trace.log")) {
+        fxCloseTraces();
+        fxOpenTraces(path_.c_str());
+    }
+    ~TraceCapture() { fxCloseTraces(); }
+    std::string Stop() {
+        fxCloseTraces();
+        return fxtest::ReadFile(path_);
+    }
+
+private:
+    std::string path_;
+};
+
+inline int Count(const std::string& hay, const std::string& needle) {
+    int n = 0;
+    for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) n++;
+    return n;
+}
+
+// Tests that decode or encode: DevIL loaded from the system's libraries.
+class DevilTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fxSetDevilLibraryNames(nullptr, nullptr);
+        ASSERT_TRUE(fxLoadDevil()) << "DevIL (libdevil1c2) must be installed";
+    }
+    std::string F(const std::string& name) const { return dir_.File(name); }
+
+    fxtest::TempDir dir_;
+};
+
+}  // namespace imgtest

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Runs a command on a private X server (Xvfb, 1024x768, 24 bits), so tests that
+# draw see only their own windows. Set FX_TEST_DISPLAY to use a running server.
+set -u
+if [ -n "${FX_TEST_DISPLAY:-}" ]; then
+  DISPLAY="$FX_TEST_DISPLAY" exec "$@"
+fi
+if ! command -v Xvfb >/dev/null 2>&1; then
+  echo "xvfb-run.sh: Xvfb is not installed (scripts/deps.sh installs it)" >&2
+  exit 1
+fi
+fifo="$(mktemp -u /tmp/fxxvfb.XXXXXX)"
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 "${FX_TEST_SCREEN:-1024x768x24}" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
+xpid=$!
+num=""
+read -r -t 20 num <"$fifo" || true
+rm -f "$fifo"
+if [ -z "$num" ]; then
+  echo "xvfb-run.sh: Xvfb did not start" >&2
+  kill "$xpid" 2>/dev/null
+  exit 1
+fi
+export DISPLAY=":$num"
+"$@"
+rc=$?
+kill "$xpid" 2>/dev/null
+wait "$xpid" 2>/dev/null
+exit $rc
