@@ -10,14 +10,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 secs="${FUZZ_SECONDS:-60}"
 jobs="${FUZZ_JOBS:-2}"
-targets=(fuzz_package)
+targets=(fuzz_package fuzz_mesh fuzz_phaser)
 
 command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is not installed" >&2; exit 1; }
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
   -DFX_FUZZ=ON -DFX_BUILD_TESTS=OFF -DFX_BUILD_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$jobs" --target "${targets[@]}" fuzz_seed_fxpack
+cmake --build "$build" -j "$jobs" --target "${targets[@]}" fuzz_seed_fxpack fuzz_seeds
 
 # Seed corpus: packages written by the package tool from small records of the
 # kinds the engine stores (strings, int and float lists, vector maps, pools).
@@ -42,6 +42,20 @@ printf 'BM' > "$work/tiny.bmp"
 "$fxpack" build "$seeds/ids.dat" 5="$work/pool.bin" 9="$work/map.bin" 2="$work/tiny.bmp" >/dev/null
 printf '\x05\x00\x00\x00pck01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' > "$seeds/empty.dat"
 
+# Mesh records (whole and compact) and phaser records written by the
+# engine's own writers.
+mkdir -p "$build/fuzz-seeds/mesh" "$build/fuzz-seeds/phaser"
+rm -f "$build/fuzz-seeds/mesh/"* "$build/fuzz-seeds/phaser/"*
+"$build/fuzz/fuzz_seeds" "$build/fuzz-seeds/mesh" "$build/fuzz-seeds/phaser"
+
+seeds_for() {
+  case "$1" in
+    fuzz_mesh) echo "$build/fuzz-seeds/mesh" ;;
+    fuzz_phaser) echo "$build/fuzz-seeds/phaser" ;;
+    *) echo "$build/fuzz-seeds/package" ;;
+  esac
+}
+
 status=0
 for t in "${targets[@]}"; do
   corpus="$build/fuzz-corpus/$t"
@@ -49,7 +63,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$artifacts"
   echo "fuzz.sh: running $t for ${secs}s"
   if ! "$build/fuzz/$t" -max_total_time="$secs" -timeout=20 -rss_limit_mb=2048 \
-       -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" "$seeds"; then
+       -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" "$(seeds_for "$t")"; then
     echo "fuzz.sh: $t FAILED; reproducer in $artifacts" >&2
     status=1
   fi

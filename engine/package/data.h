@@ -81,6 +81,9 @@ public:
     int PushVecTex(const float* v);
 
     void ClearUsed();
+    // Gives every index of the three lists its user slots (all cleared);
+    // decoding against a map built in memory rather than loaded needs it.
+    void SizeUsers();
     // Indexes outside the lists have no users: -1.
     int GetUsed(int p, int n, int t) const;
     // Indexes outside the lists are ignored.
@@ -88,6 +91,5 @@ public:
     void Destroy();
 
 private:
-    void SizeUsers();
     void CountVectors();
 };

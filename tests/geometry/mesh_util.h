@@ -1,0 +1,70 @@
+// Helpers of the mesh tests: meshes with recognisable vertex records, raw
+// record bytes and comparisons.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "geometry/mesh.h"
+
+namespace meshtest {
+
+using Bytes = std::string;
+
+inline void PutI32(Bytes* b, int32_t v) {
+    uint32_t u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i) b->push_back(static_cast<char>(u >> (8 * i)));
+}
+
+inline void PutF32(Bytes* b, float f) {
+    uint32_t u;
+    memcpy(&u, &f, 4);
+    PutI32(b, static_cast<int32_t>(u));
+}
+
+inline void PutStr(Bytes* b, const std::string& s) {
+    PutI32(b, static_cast<int32_t>(s.size()));
+    b->append(s);
+}
+
+// Every float of vertex i differs from every other vertex's: 100 i + k.
+inline void FillVertex(FXVertex* v, int i) {
+    for (int k = 0; k < FX_VTX_FLOATS; ++k) v->f[k] = static_cast<float>(100 * i + k);
+}
+
+// n vertices as above and the given indices.
+inline void MakeMesh(FXMesh* m, int n, const std::vector<int32_t>& idx) {
+    m->Realloc(n, static_cast<int>(idx.size()));
+    for (int i = 0; i < n; ++i) FillVertex(&m->vertices[i], i);
+    for (size_t k = 0; k < idx.size(); ++k) m->indices[k] = idx[k];
+}
+
+inline std::vector<int32_t> Indices(const FXMesh& m) {
+    return std::vector<int32_t>(m.indices, m.indices + m.indexCount);
+}
+
+// Position, normal and texture coordinates: what the compact form keeps.
+inline void ExpectSameGeometry(const FXMesh& a, const FXMesh& b) {
+    ASSERT_EQ(a.vertexCount, b.vertexCount);
+    ASSERT_EQ(a.indexCount, b.indexCount);
+    for (int i = 0; i < a.vertexCount; ++i)
+        for (int k = 0; k < 8; ++k) EXPECT_EQ(a.vertices[i].f[k], b.vertices[i].f[k]) << "vertex " << i << " float " << k;
+    EXPECT_EQ(Indices(a), Indices(b));
+}
+
+inline void ExpectIndicesInside(const FXMesh& m) {
+    ASSERT_GE(m.indexCount, 0);
+    ASSERT_GE(m.vertexCount, 0);
+    ASSERT_LE(m.vertexCount, m.vertexCapacity);
+    ASSERT_LE(m.indexCount, m.indexCapacity);
+    for (int k = 0; k < m.indexCount; ++k) {
+        ASSERT_GE(m.indices[k], 0) << "index " << k;
+        ASSERT_LT(m.indices[k], m.vertexCount) << "index " << k;
+    }
+}
+
+}  // namespace meshtest
