@@ -1,0 +1,91 @@
+#include "config.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/velmira.h"
+#include "base/trace.h"
+
+namespace {
+
+std::string localTrim(const std::string& s) {
+    size_t a = 0, b = s.size();
+    while (a < b && (s[a] == ' ' || s[a] == '\t' || s[a] == '\r')) ++a;
+    while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t' || s[b - 1] == '\r')) --b;
+    return s.substr(a, b - a);
+}
+
+}  // namespace
+
+bool fxParseConfigPath(const std::string& text, std::string* path) {
+    bool found = false;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t eol = text.find('\n', pos);
+        if (eol == std::string::npos) eol = text.size();
+        std::string line = localTrim(text.substr(pos, eol - pos));
+        pos = eol + 1;
+        if (line.empty() || line[0] == '#' || line[0] == '[') continue;
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        if (localTrim(line.substr(0, eq)) != "path") continue;
+        *path = localTrim(line.substr(eq + 1));
+        found = true;  // the last one wins, as a later edit would
+    }
+    return found;
+}
+
+bool fxWriteConfigPath(const std::string& file, const std::string& path) {
+    std::string tmp = file + ".tmp";
+    FILE* f = fopen(tmp.c_str(), "w");
+    if (!f) return false;
+    fprintf(f, "# Velmira screen saver: the folder that holds xxdata.dat\npath=%s\n", path.c_str());
+    bool ok = !ferror(f);
+    ok = (fclose(f) == 0) && ok;
+    if (!ok || rename(tmp.c_str(), file.c_str()) != 0) {
+        remove(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+#ifndef FX_DEFAULT_DATA_DIR
+#define FX_DEFAULT_DATA_DIR ""
+#endif
+
+// Without a configured folder the installed demo content is used, rather
+// than looking for the package in the file system's root.
+static void localDefaultFolder() {
+    if (fenroPath[0] || !FX_DEFAULT_DATA_DIR[0]) return;
+    std::string pck = std::string(FX_DEFAULT_DATA_DIR) + "/xxdata.dat";
+    FILE* f = fopen(pck.c_str(), "rb");
+    if (!f) return;
+    fclose(f);
+    snprintf(fenroPath, sizeof fenroPath, "%s", FX_DEFAULT_DATA_DIR);
+}
+
+int localReadConfig() {
+    int status = fxReadConfigFile();
+    localDefaultFolder();
+    return status;
+}
+
+int fxReadConfigFile() {
+    std::string file = fxConfigFile();
+    FILE* f = fopen(file.c_str(), "r");
+    if (!f) return 2;  // no configuration: the data folder stays as it was
+    std::string text;
+    char buf[4096];
+    size_t n;
+    // A configuration is a few lines; anything past 64 KiB is not one.
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0 && text.size() < 65536) text.append(buf, n);
+    fclose(f);
+    std::string path;
+    if (!fxParseConfigPath(text, &path)) return 2;
+    if (path.size() >= sizeof fenroPath) {
+        fprintf(stderr, "velmira: the data folder in %s is too long; ignored\n", file.c_str());
+        return 3;
+    }
+    memcpy(fenroPath, path.c_str(), path.size() + 1);
+    return 0;
+}

@@ -1,0 +1,15 @@
+// The user's configuration: one value, the data folder, in a small text file
+// that mirrors the key "Software\fenro3d\Screensavers\Velmira".
+#pragma once
+
+#include <string>
+
+// The configuration file's path (platform side).
+std::string fxConfigFile();
+// Reads "path" from a configuration text ("key=value" lines, '#' comments,
+// blanks around keys and values ignored). False when it holds no path.
+bool fxParseConfigPath(const std::string& text, std::string* path);
+// Reads the configuration file into the data folder; 0 when it held one.
+int fxReadConfigFile();
+// Writes the configuration with the given data folder (atomically).
+bool fxWriteConfigPath(const std::string& file, const std::string& path);

@@ -1,0 +1,16 @@
+#include <cstdlib>
+#include <string>
+
+#include "app/config.h"
+
+std::string fxConfigFile() {
+    const char* xdg = getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (xdg && *xdg == '/') {
+        base = xdg;
+    } else {
+        const char* home = getenv("HOME");
+        base = std::string(home && *home ? home : "/tmp") + "/.config";
+    }
+    return base + "/fenro3d/Screensavers/Velmira";
+}

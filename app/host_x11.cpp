@@ -1,0 +1,240 @@
+// The host on X11: a full-screen override-redirect window that grabs the
+// keyboard and the pointer, a preview child inside another window, or a
+// window we do not own, whose owner ends us with SIGTERM.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+
+#include "app/closerules.h"
+#include "app/config.h"
+#include "app/host.h"
+#include "app/velmira.h"
+#include "base/other.h"
+#include "base/trace.h"
+#include "render/display.h"
+
+namespace {
+
+int localSignalPipe[2] = {-1, -1};
+
+void localOnSignal(int) {
+    char c = 1;
+    // Nothing else is safe in a signal handler; the loop does the rest.
+    ssize_t r = write(localSignalPipe[1], &c, 1);
+    (void)r;
+}
+
+void localCatchSignals() {
+    if (pipe(localSignalPipe) != 0) return;
+    fcntl(localSignalPipe[0], F_SETFL, O_NONBLOCK);
+    fcntl(localSignalPipe[1], F_SETFL, O_NONBLOCK);
+    struct sigaction sa = {};
+    sa.sa_handler = localOnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
+
+void* Handle(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
+
+Cursor localInvisibleCursor(Display* d, Window w) {
+    static const char bits[1] = {0};
+    Pixmap p = XCreateBitmapFromData(d, w, bits, 1, 1);
+    XColor black = {};
+    Cursor c = XCreatePixmapCursor(d, p, p, &black, &black, 0, 0);
+    XFreePixmap(d, p);
+    return c;
+}
+
+bool localWindowExists(Display* d, Window w, XWindowAttributes* a) {
+    fxDisplayTrapErrors();
+    Status ok = XGetWindowAttributes(d, w, a);
+    return !fxDisplayUntrapErrors() && ok;
+}
+
+// A screen saver takes the keyboard and pointer so that the first key or
+// move reaches it, whatever else has focus. Another client may hold a grab
+// for a moment (a menu): try for half a second.
+bool localGrab(Display* d, Window w, Cursor c) {
+    for (int i = 0; i < 50; ++i) {
+        int k = XGrabKeyboard(d, w, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+        int p = XGrabPointer(d, w, True, ButtonPressMask | PointerMotionMask, GrabModeAsync, GrabModeAsync, None, c,
+                             CurrentTime);
+        if (k == GrabSuccess && p == GrabSuccess) return true;
+        if (k == GrabSuccess) XUngrabKeyboard(d, CurrentTime);
+        if (p == GrabSuccess) XUngrabPointer(d, CurrentTime);
+        fxSleep(0.01);
+    }
+    return false;
+}
+
+// Waits for X events or a signal; false when a signal asks us to end.
+bool localWait(Display* d) {
+    if (XPending(d)) return true;
+    struct pollfd fds[2] = {{ConnectionNumber(d), POLLIN, 0}, {localSignalPipe[0], POLLIN, 0}};
+    int n = localSignalPipe[0] >= 0 ? 2 : 1;
+    for (;;) {
+        int r = poll(fds, static_cast<nfds_t>(n), 250);
+        if (r < 0 && errno != EINTR) return true;
+        if (n == 2 && (fds[1].revents & POLLIN)) return false;
+        if (r > 0 || XPending(d)) return true;
+    }
+}
+
+}  // namespace
+
+int fxRunHost(const FXLaunch& l) {
+    if (l.mode == FX_MODE_CONFIG || l.mode == FX_MODE_PASSWORD) return 0;
+    Display* d = static_cast<Display*>(fxDisplay());
+    if (!d) {
+        // No window can be made: the same message as a failed class registration.
+        fxPlatformMessageBox("", "RegisterClasses() failed");
+        return 0;
+    }
+    int screen = DefaultScreen(d);
+    Window root = RootWindow(d, screen);
+    FXCloseState cs;
+    Window win = 0;
+    bool ownWindow = true;
+    XWindowAttributes pa;
+
+    if (l.mode == FX_MODE_PREVIEW) {
+        if (!l.window || !localWindowExists(d, static_cast<Window>(l.window), &pa)) return 0;
+        cs.preview = true;
+        fxDisplayTrapErrors();
+        win = XCreateSimpleWindow(d, static_cast<Window>(l.window), 0, 0, static_cast<unsigned>(pa.width),
+                                  static_cast<unsigned>(pa.height), 0, 0, BlackPixel(d, screen));
+        if (fxDisplayUntrapErrors()) win = 0;
+    } else if (l.mode == FX_MODE_WINDOW) {
+        Window target = l.rootWindow || !l.window ? root : static_cast<Window>(l.window);
+        if (!localWindowExists(d, target, &pa)) {
+            fprintf(stderr, "velmira: window 0x%lx does not exist\n", static_cast<unsigned long>(target));
+            return 1;
+        }
+        cs.foreign = true;
+        win = target;
+        ownWindow = false;
+    } else {
+        XSetWindowAttributes wa = {};
+        wa.override_redirect = True;
+        wa.background_pixel = BlackPixel(d, screen);
+        wa.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | PointerMotionMask | FocusChangeMask;
+        win = XCreateWindow(d, root, 0, 0, static_cast<unsigned>(DisplayWidth(d, screen)),
+                            static_cast<unsigned>(DisplayHeight(d, screen)), 0, CopyFromParent, InputOutput,
+                            CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask, &wa);
+    }
+    if (!win) {
+        fxPlatformMessageBox("", "RegisterClasses() failed");
+        return 0;
+    }
+    if (ownWindow) {
+        XStoreName(d, win, "SCREENSAVER");
+        // A preview leaves the mouse to the window it sits in.
+        long events = KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+        if (!cs.preview) events |= ButtonPressMask | PointerMotionMask | FocusChangeMask;
+        XSelectInput(d, win, events);
+    } else {
+        // Its owner may take the window away: then the show ends.
+        XSelectInput(d, win, StructureNotifyMask);
+    }
+
+    // The window's creation: the install request, or the show.
+    if (l.registerRequest) {
+        if (!l.dataFolder.empty()) snprintf(fenroPath, sizeof fenroPath, "%s", l.dataFolder.c_str());
+        localRegister(Handle(win));
+        if (ownWindow) XDestroyWindow(d, win);
+        XSync(d, False);
+        return 0;
+    }
+    Window rootRet, childRet;
+    int rx = 0, ry = 0, wx, wy;
+    unsigned mask;
+    XQueryPointer(d, root, &rootRet, &childRet, &rx, &ry, &wx, &wy, &mask);
+    cs.origX = rx;
+    cs.origY = ry;
+    localCatchSignals();
+    localReadConfig();
+    if (!l.dataFolder.empty()) snprintf(fenroPath, sizeof fenroPath, "%s", l.dataFolder.c_str());
+
+    Cursor hidden = 0;
+    bool grabbed = false;
+    if (l.mode == FX_MODE_FULL) {
+        // The desktop is captured before our window covers it.
+        InitScene(Handle(win), false);
+        hidden = localInvisibleCursor(d, win);
+        XDefineCursor(d, win, hidden);
+        XMapRaised(d, win);
+        XSync(d, False);
+        grabbed = localGrab(d, win, hidden);
+        if (!grabbed) err("host -> keyboard and pointer could not be grabbed\n");
+        XSetInputFocus(d, win, RevertToParent, CurrentTime);
+    } else {
+        InitScene(Handle(win), l.mode == FX_MODE_PREVIEW);
+        if (ownWindow) XMapRaised(d, win);
+        XSync(d, False);
+    }
+    startTime = fxGetTime();
+    started = true;
+    cs.started = true;
+    cs.startTime = startTime;
+
+    bool closing = false;
+    while (!closing) {
+        if (!localWait(d)) {
+            trc("host -> ended by a signal\n");
+            break;
+        }
+        while (!closing && XPending(d)) {
+            XEvent e;
+            XNextEvent(d, &e);
+            double now = fxGetTime();
+            switch (e.type) {
+                case KeyPress:
+                case KeyRelease:
+                    closing = fxCloseRule(&cs, FX_IN_KEY, 0, 0, now);
+                    break;
+                case ButtonPress:
+                    closing = fxCloseRule(&cs, FX_IN_BUTTON, 0, 0, now);
+                    break;
+                case MotionNotify:
+                    closing = fxCloseRule(&cs, FX_IN_MOTION, e.xmotion.x_root, e.xmotion.y_root, now);
+                    break;
+                case DestroyNotify:
+                    // The window went with its parent or owner.
+                    if (e.xdestroywindow.window == win) {
+                        trc("host -> the window was destroyed\n");
+                        closing = true;
+                    }
+                    break;
+                case FocusOut:
+                    // Focus moving inside our own window tree is no loss.
+                    if (e.xfocus.mode == NotifyNormal && e.xfocus.detail != NotifyInferior)
+                        closing = fxCloseRule(&cs, FX_IN_FOCUS_LOST, 0, 0, now);
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+    escapeHit = cs.escapeHit;
+
+    // The window's destruction: the show first, then the screen is given back.
+    DestroyScene();
+    if (grabbed) {
+        XUngrabPointer(d, CurrentTime);
+        XUngrabKeyboard(d, CurrentTime);
+    }
+    fxDisplayTrapErrors();  // the window may be gone with its parent already
+    if (ownWindow) XDestroyWindow(d, win);
+    if (hidden) XFreeCursor(d, hidden);
+    fxDisplayUntrapErrors();
+    return 0;
+}

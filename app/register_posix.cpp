@@ -1,0 +1,120 @@
+// The install step behind "register_scrsaver": the program is copied to the
+// user's programs as "velmira.scr", made known to XScreenSaver where the user
+// has it, and the data folder is written to the configuration when one was
+// given.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/config.h"
+#include "app/velmira.h"
+
+namespace {
+
+bool localMakeDirs(const std::string& path) {
+    for (size_t i = 1; i <= path.size(); ++i)
+        if (i == path.size() || path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool localCopy(const std::string& from, const std::string& to) {
+    FILE* in = fopen(from.c_str(), "rb");
+    if (!in) return false;
+    std::string tmp = to + ".tmp";
+    FILE* out = fopen(tmp.c_str(), "wb");
+    if (!out) {
+        fclose(in);
+        return false;
+    }
+    char buf[65536];
+    size_t n;
+    bool ok = true;
+    while (ok && (n = fread(buf, 1, sizeof buf, in)) > 0) ok = fwrite(buf, 1, n, out) == n;
+    ok = ok && !ferror(in);
+    fclose(in);
+    ok = (fclose(out) == 0) && ok;
+    ok = ok && chmod(tmp.c_str(), 0755) == 0 && rename(tmp.c_str(), to.c_str()) == 0;
+    if (!ok) remove(tmp.c_str());
+    return ok;
+}
+
+std::string localReadAll(const std::string& path, bool* ok) {
+    std::string s;
+    FILE* f = fopen(path.c_str(), "rb");
+    *ok = f != nullptr;
+    if (!f) return s;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+    fclose(f);
+    return s;
+}
+
+// Adds the program to the "programs:" list of ~/.xscreensaver, once.
+void localXScreenSaver(const std::string& home, const std::string& exe) {
+    std::string rc = home + "/.xscreensaver";
+    bool ok;
+    std::string text = localReadAll(rc, &ok);
+    if (!ok) return;
+    if (text.find("velmira.scr") != std::string::npos) {
+        printf("velmira: already listed in %s\n", rc.c_str());
+        return;
+    }
+    size_t at = text.find("\nprograms:");
+    if (at == std::string::npos) return;
+    size_t eol = text.find('\n', at + 1);
+    if (eol == std::string::npos) return;
+    std::string line = "  \"Velmira\"  " + exe + " -root \\n\\\n";
+    // The list's first line may hold a program already; ours goes after it.
+    std::string head = text.substr(at + 1, eol - at - 1);
+    if (head.size() > 0 && head.back() != '\\') text.insert(eol, " \\");
+    eol = text.find('\n', at + 1);
+    text.insert(eol + 1, line);
+    std::string tmp = rc + ".tmp";
+    FILE* f = fopen(tmp.c_str(), "wb");
+    if (!f) return;
+    bool wrote = fwrite(text.data(), 1, text.size(), f) == text.size();
+    wrote = (fclose(f) == 0) && wrote;
+    if (wrote && rename(tmp.c_str(), rc.c_str()) == 0)
+        printf("velmira: added to %s\n", rc.c_str());
+    else
+        remove(tmp.c_str());
+}
+
+}  // namespace
+
+void localRegister(void*) {
+    const char* homeEnv = getenv("HOME");
+    if (!homeEnv || !*homeEnv) {
+        fprintf(stderr, "velmira: no HOME folder to install into\n");
+        return;
+    }
+    std::string home = homeEnv;
+    std::string dir = home + "/.local/bin";
+    std::string exe = dir + "/velmira.scr";
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0 || !localMakeDirs(dir)) {
+        fprintf(stderr, "velmira: cannot install into %s\n", dir.c_str());
+        return;
+    }
+    self[n] = 0;
+    if (exe != self && !localCopy(self, exe)) {
+        fprintf(stderr, "velmira: cannot write %s\n", exe.c_str());
+        return;
+    }
+    printf("velmira: installed %s\n", exe.c_str());
+    localXScreenSaver(home, exe);
+    if (fenroPath[0]) {
+        std::string cfg = fxConfigFile();
+        std::string folder = cfg.substr(0, cfg.rfind('/'));
+        if (localMakeDirs(folder) && fxWriteConfigPath(cfg, fenroPath))
+            printf("velmira: data folder %s written to %s\n", fenroPath, cfg.c_str());
+        else
+            fprintf(stderr, "velmira: cannot write %s\n", cfg.c_str());
+    }
+}
