@@ -465,6 +465,7 @@ bool FXCanvas::Save(const char* path, int x0, int y0, int x1, int y1, int channe
     }
     FXILenum format = channels == 3 ? FX_IL_RGB : channels == 4 ? FX_IL_RGBA : FX_IL_LUMINANCE;
     NativePath native(path);
+    bool saved = false;
     {
         FXDevilLock lock;
         ImageNames names;
@@ -476,12 +477,13 @@ bool FXCanvas::Save(const char* path, int x0, int y0, int x1, int y1, int channe
                 static_cast<long long>(h));
         } else {
             pilEnable(FX_IL_FILE_OVERWRITE);
-            // The result of a save stays true; a failed write is only traced.
-            if (!pilSaveImage(native.text)) err("save of %s failed\n", path);
+            // A file that was not written is a failed save, not a success.
+            saved = pilSaveImage(native.text) != 0;
+            if (!saved) err("save of %s failed\n", path);
         }
     }
     delete[] buf;
-    return true;
+    return saved;
 }
 
 bool FXCanvas::SaveToPict(const char* path) { return Save(path, 0, 0, pixmap.usedWidth, pixmap.usedHeight, 3); }

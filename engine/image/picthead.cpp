@@ -83,23 +83,54 @@ FXPictProbe localSize(int64_t w, int64_t h, int64_t* ow, int64_t* oh) {
     return FX_PROBE_SIZE;
 }
 
-// Byte at pos, or -1 past the end.
-int localByte(Source& s, uint64_t pos) {
-    uint8_t b;
-    return s.Read(pos, &b, 1) ? b : -1;
-}
+// A window over the source for scanning long runs byte by byte.
+class Window {
+public:
+    explicit Window(Source& s) : s_(s), base_(0), n_(0) {}
+    // The bytes from pos to the end of the window (at least one), refilling
+    // the window at pos when pos lies outside it; false at the end.
+    bool Span(uint64_t pos, const uint8_t** p, size_t* avail) {
+        if (pos < base_ || pos >= base_ + n_) {
+            base_ = pos;
+            n_ = s_.ReadSome(pos, buf_, sizeof buf_);
+        }
+        if (pos >= base_ + n_) return false;
+        *p = buf_ + (pos - base_);
+        *avail = static_cast<size_t>(base_ + n_ - pos);
+        return true;
+    }
+    int At(uint64_t pos) {
+        const uint8_t* p;
+        size_t avail;
+        return Span(pos, &p, &avail) ? *p : -1;
+    }
+
+private:
+    Source& s_;
+    uint64_t base_;
+    size_t n_;
+    uint8_t buf_[4096];
+};
 
 // The next marker as the JPEG decoder finds it: bytes other than 0xFF are
 // skipped, fill bytes 0xFF too, and 0xFF 0x00 is no marker. In image data
 // (inScan) the restart markers belong to the data as well. -1 at the end.
-int localNextMarker(Source& s, uint64_t* pos, bool inScan) {
+int localNextMarker(Window& win, uint64_t* pos, bool inScan) {
     for (;;) {
-        int c = localByte(s, *pos);
-        if (c < 0) return -1;
-        ++*pos;
-        if (c != 0xFF) continue;
+        for (;;) {
+            const uint8_t* p;
+            size_t avail;
+            if (!win.Span(*pos, &p, &avail)) return -1;
+            const uint8_t* ff = static_cast<const uint8_t*>(memchr(p, 0xFF, avail));
+            if (ff) {
+                *pos += static_cast<uint64_t>(ff - p) + 1;
+                break;
+            }
+            *pos += avail;
+        }
+        int c;
         do {
-            c = localByte(s, *pos);
+            c = win.At(*pos);
             if (c < 0) return -1;
             ++*pos;
         } while (c == 0xFF);
@@ -117,8 +148,9 @@ FXPictProbe localJpeg(Source& s, int64_t* w, int64_t* h) {
     uint64_t pos = 2;
     bool found = false, inScan = false;
     int64_t fw = 0, fh = 0;
+    Window win(s);
     for (;;) {
-        int m = localNextMarker(s, &pos, inScan);
+        int m = localNextMarker(win, &pos, inScan);
         if (m < 0 || m == 0xD9) break;  // the end: the decoder sees the end of the image
         inScan = false;
         if (m == 0x01 || m == 0xD8 || (m >= 0xD0 && m <= 0xD7)) continue;  // no length
@@ -164,6 +196,55 @@ FXPictProbe localPng(Source& s, int64_t* w, int64_t* h) {
         pos += 12 + uint64_t(len);
     }
     return localSize(pw, ph, w, h);
+}
+
+// Skips a run of GIF data sub-blocks (each a length byte and that many
+// bytes, ended by a zero length); false when the data ends inside them.
+bool localGifBlocks(Source& s, uint64_t* pos) {
+    for (int i = 0; i < (1 << 22); i++) {
+        uint8_t n;
+        if (!s.Read(*pos, &n, 1)) return false;
+        *pos += 1 + uint64_t(n);
+        if (n == 0) return true;
+    }
+    return false;
+}
+
+// Walks a GIF's blocks. The decoder inside DevIL writes each image where its
+// descriptor puts it, without checking that it lies inside the screen it
+// allocated: a frame that does not fit, a bad code size, or a stream cut
+// inside a block is refused before the decoder sees it.
+FXPictProbe localGif(Source& s, int64_t* w, int64_t* h) {
+    uint8_t b[13];
+    if (!s.Read(0, b, 13)) return FX_PROBE_DAMAGED;
+    int64_t sw = localLe16(b + 6), sh = localLe16(b + 8);
+    uint64_t pos = 13;
+    if (b[10] & 0x80) pos += 3u << ((b[10] & 7) + 1);
+    bool image = false;
+    for (int i = 0; i < (1 << 16); i++) {
+        uint8_t intro;
+        if (!s.Read(pos, &intro, 1)) return image ? localSize(sw, sh, w, h) : FX_PROBE_DAMAGED;
+        if (intro == 0x3B) break;
+        if (intro == 0x21) {
+            pos += 2;
+            if (!localGifBlocks(s, &pos)) return FX_PROBE_DAMAGED;
+            continue;
+        }
+        if (intro != 0x2C) return FX_PROBE_DAMAGED;
+        uint8_t d[11];
+        if (!s.Read(pos + 1, d, 9)) return FX_PROBE_DAMAGED;
+        int64_t left = localLe16(d), top = localLe16(d + 2), iw = localLe16(d + 4), ih = localLe16(d + 6);
+        if (iw < 1 || ih < 1 || left + iw > sw || top + ih > sh) return FX_PROBE_DAMAGED;
+        pos += 10;
+        if (d[8] & 0x80) pos += 3u << ((d[8] & 7) + 1);
+        uint8_t code;
+        if (!s.Read(pos, &code, 1) || code < 2 || code > 8) return FX_PROBE_DAMAGED;
+        pos += 1;
+        if (!localGifBlocks(s, &pos)) return FX_PROBE_DAMAGED;
+        image = true;
+    }
+    if (!image) return FX_PROBE_DAMAGED;
+    return localSize(sw, sh, w, h);
 }
 
 // Skips blanks and comments of a PNM header and reads one decimal number.
@@ -220,8 +301,7 @@ FXPictProbe localProbe(Source& s, int64_t* w, int64_t* h) {
         // A negative height marks a top-down picture.
         return localSize(bw, bh < 0 ? -bh : bh, w, h);
     }
-    if (have >= 10 && (memcmp(b, "GIF87a", 6) == 0 || memcmp(b, "GIF89a", 6) == 0))
-        return localSize(localLe16(b + 6), localLe16(b + 8), w, h);
+    if (have >= 6 && (memcmp(b, "GIF87a", 6) == 0 || memcmp(b, "GIF89a", 6) == 0)) return localGif(s, w, h);
     if (have >= 22 && memcmp(b, "8BPS", 4) == 0) return localSize(localBe32(b + 18), localBe32(b + 14), w, h);
     if (have >= 2 && b[0] == 'P' && b[1] >= '1' && b[1] <= '6') {
         uint8_t t[1024];

@@ -162,12 +162,13 @@ TEST_F(CanvasSave, ExistingFilesAreOverwritten) {
     EXPECT_EQ(w, 6);
 }
 
-TEST_F(CanvasSave, UnwritableTypeStillAnswersTrueButTracesIt) {
+TEST_F(CanvasSave, AFileThatCannotBeWrittenIsAFailedSave) {
     FXCanvas c;
     Fill(&c);
     std::string path = F("out.unknownext");
     imgtest::TraceCapture cap(dir_);
-    EXPECT_TRUE(c.SaveToPict(path.c_str()));
+    EXPECT_FALSE(c.SaveToPict(path.c_str()));
+    EXPECT_FALSE(c.SaveToPict(F("no/such/folder/x.png").c_str()));
     std::string log = cap.Stop();
     EXPECT_EQ(fxtest::ReadFile(path), "");
     EXPECT_NE(log.find("save of " + path + " failed"), std::string::npos) << log;

@@ -59,6 +59,31 @@ TEST(PictHead, PngCutInsideAChunkIsDamaged) {
     EXPECT_EQ(h, 6);
 }
 
+// A GIF with one frame of iw x ih at (left, top) on a w x h screen.
+std::string Gif(int w, int h, int left, int top, int iw, int ih) {
+    auto le16 = [](int v) { return std::string{static_cast<char>(v & 255), static_cast<char>(v >> 8)}; };
+    std::string g = "GIF89a" + le16(w) + le16(h) + std::string("\0\0\0", 3);
+    g += "\x2c" + le16(left) + le16(top) + le16(iw) + le16(ih) + std::string("\0", 1);
+    g += std::string("\x02\x02\x44\x01\x00\x3b", 6);  // code size 2, one block, trailer
+    return g;
+}
+
+TEST(PictHead, GifFramesMustLieInsideTheirScreen) {
+    int64_t w = 0, h = 0;
+    EXPECT_EQ(Probe(Gif(16, 32, 0, 0, 16, 32), &w, &h), FX_PROBE_SIZE);
+    EXPECT_EQ(w, 16);
+    EXPECT_EQ(h, 32);
+    EXPECT_EQ(Probe(Gif(16, 32, 8, 8, 8, 24), &w, &h), FX_PROBE_SIZE);
+    // The decoder would write this frame far outside the screen it allocates.
+    EXPECT_EQ(Probe(Gif(16, 32, 0xecec, 0xecec, 3, 4), &w, &h), FX_PROBE_DAMAGED);
+    EXPECT_EQ(Probe(Gif(16, 32, 8, 0, 9, 1), &w, &h), FX_PROBE_DAMAGED);
+    std::string badCode = Gif(4, 4, 0, 0, 4, 4);
+    badCode[23] = 12;  // an LZW code size no GIF has
+    EXPECT_EQ(Probe(badCode, &w, &h), FX_PROBE_DAMAGED);
+    std::string cut = Gif(4, 4, 0, 0, 4, 4);
+    EXPECT_EQ(Probe(cut.substr(0, 25), &w, &h), FX_PROBE_DAMAGED);  // inside the image's blocks
+}
+
 TEST(PictHead, ReadsEachFormatsClaim) {
     int64_t w = 0, h = 0;
     EXPECT_EQ(Probe(Jpeg(640, 480, false), &w, &h), FX_PROBE_SIZE);
@@ -93,9 +118,6 @@ TEST(PictHead, ReadsEachFormatsClaim) {
     EXPECT_EQ(w, 5);
     EXPECT_EQ(h, 6);
 
-    EXPECT_EQ(Probe(std::string("GIF89a\x10\x00\x20\x00", 10), &w, &h), FX_PROBE_SIZE);
-    EXPECT_EQ(w, 16);
-    EXPECT_EQ(h, 32);
 
     std::string psd("8BPS\x00\x01\x00\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x09\x00\x00\x00\x08", 22);
     EXPECT_EQ(Probe(psd, &w, &h), FX_PROBE_SIZE);
@@ -166,7 +188,7 @@ TEST(PictHead, CutHeadersNeverReadPastTheirEnd) {
     bmp[0] = 'B';
     bmp[1] = 'M';
     bmp[14] = 40;
-    for (const std::string& full : {Jpeg(300, 200, true), png, bmp, std::string("GIF87a\x01\x00\x01\x00", 10)}) {
+    for (const std::string& full : {Jpeg(300, 200, true), png, bmp, Gif(1, 1, 0, 0, 1, 1)}) {
         for (size_t n = 0; n < full.size(); n++) {
             std::string cut = full.substr(0, n);
             std::vector<uint8_t> heap(cut.begin(), cut.end());  // exact-size allocation
