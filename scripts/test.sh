@@ -26,7 +26,7 @@ fi
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan
 
 "$top/scripts/build.sh" build-tsan -DCMAKE_BUILD_TYPE=Debug -DFX_SANITIZE=thread -DFX_BUILD_BENCH=OFF
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest build-tsan
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$top/tests/support/tsan.supp" run_ctest build-tsan
 
 if [ -x "$top/scripts/fuzz.sh" ]; then
   echo "== fuzzing"

@@ -4,30 +4,16 @@
 #include <cstdio>
 #include <string>
 
+#include "../support/testutil.h"
 #include "package/package.h"
 #include "pkg_util.h"
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;  // stdout and stderr together
-};
+using fxtest::Has;
+using fxtest::ToolRun;
 
-ToolRun RunFxpack(const std::string& args) {
-    std::string cmd = std::string(FXPACK_PATH) + " " + args + " 2>&1";
-    ToolRun r{-1, ""};
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+ToolRun RunFxpack(const std::string& args) { return fxtest::RunTool(FXPACK_PATH, args); }
 
 class FxpackTool : public ScratchTest {};
 

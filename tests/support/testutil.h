@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fxtest {
@@ -45,6 +46,27 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
     fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
 }
+
+// A program's exit status and its output (stdout and stderr together).
+struct ToolRun {
+    int status;
+    std::string out;
+};
+
+inline ToolRun RunTool(const std::string& program, const std::string& args) {
+    std::string cmd = program + " " + args + " 2>&1";
+    ToolRun r{-1, ""};
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace fxtest
 
