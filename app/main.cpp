@@ -6,6 +6,8 @@
 
 #include "app/host.h"
 #include "app/modes.h"
+#include "app/velmira.h"
+#include "base/other.h"
 
 namespace {
 
@@ -41,6 +43,7 @@ void localUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    processStartTime = fxGetTime();
     std::vector<std::string> args(argv + 1, argv + argc);
     FXLaunch l = fxParseCommandLine(args, getenv("XSCREENSAVER_WINDOW"));
     switch (l.mode) {

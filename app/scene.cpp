@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "app/velmira.h"
+#include "base/trace.h"
 #include "render/3dmath.h"
 
 FXPackage pck;
@@ -29,6 +30,7 @@ bool started = false;
 double startTime = 0.0;
 bool hasError = false;
 char fenroPath[520] = "";
+double processStartTime = 0.0;
 
 bool first = true;
 int32_t doing = 0;
@@ -41,7 +43,12 @@ int32_t act_anim = 0;
 double cc_showing_time = 1.0;
 double cc_showing_time_intro = 2.0;
 
+// Frames drawn since the show began, for the figures in the trace log.
+static int localFrames = 0;
+static double localOpeningStart = 0.0;
+
 void fxResetShow() {
+    localFrames = 0;
     first = true;
     doing = 0;
     first_can = true;
@@ -97,6 +104,7 @@ void localOpening(PEnv* env, double t) {
     start_phaser.OnRender(env, t);
     float v;
     if (!start_phaser.active) {
+        trc("opening done: %d frames in %.3f s\n", localFrames, t - localOpeningStart);
         v = 1.0f;
         doing = 1;
         sets.Start(0, false, t);
@@ -163,6 +171,7 @@ void Scene::OnRender(PEnv* env, double t) {
     if (first) {
         sets.screenMaterial.PreserveCols();
         start_phaser.Restart(t);
+        localOpeningStart = t;
         doing = 0;
     }
     glEnable(GL_NORMALIZE);
@@ -173,5 +182,6 @@ void Scene::OnRender(PEnv* env, double t) {
         localSetsRun(env, t);
     localBanners(env, t);
     if (!first) env->RenderEnd();
+    if (++localFrames == 2) trc("first frame presented, %.3f s after the program started\n", t - processStartTime);
     first = false;
 }

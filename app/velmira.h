@@ -45,6 +45,8 @@ extern bool started;
 extern double startTime;
 extern bool hasError;
 extern char fenroPath[520];
+// Engine time when the program started (for the start-up figures in the log).
+extern double processStartTime;
 
 // The director's values.
 extern bool first;
