@@ -1,4 +1,6 @@
 // Start-up and shut-down of the show.
+#include <cstdio>
+
 #include "app/velmira.h"
 #include "base/other.h"
 #include "base/paths.h"
@@ -24,8 +26,11 @@ void InitSceneFrom(void* window, bool inPreview, FXDesktopSource source, const c
     isPreview = inPreview;
     fxInitPaths();
     fxSetTypePath(1, fenroPath);
-    fxSetPath(1);
-    if (!isPreview) fxOpenTraces("velmira.log");
+    // A data folder that cannot be entered gets no log: it would land in
+    // whatever folder the program was started from.
+    bool inData = fxSetPath(1);
+    if (!inData) fprintf(stderr, "velmira: cannot enter the data folder %s\n", fxGetTypePath(1));
+    if (!isPreview && inData) fxOpenTraces("velmira.log");
     trc("InitScene (data folder: %s)\n", fxGetTypePath(1));
     fxLoadDevil();
 

@@ -94,11 +94,12 @@ protected:
 
     // Starts the program with the data folder configured for a user whose
     // home is the test's own.
-    void Start(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
+    void Start(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
+               const std::string& config = "") {
         std::string cfgDir = home_ + "/.config/fenro3d/Screensavers";
         std::string cmd = "mkdir -p '" + cfgDir + "'";
         ASSERT_EQ(system(cmd.c_str()), 0);
-        fxtest::WriteFile(cfgDir + "/Velmira", "path=" + data_ + "\n");
+        fxtest::WriteFile(cfgDir + "/Velmira", config.empty() ? "path=" + data_ + "\n" : config);
         std::vector<std::string> env = {"HOME=" + home_, "XDG_CONFIG_HOME=" + home_ + "/.config",
                                         std::string("DISPLAY=") + getenv("DISPLAY")};
         for (const auto& e : extraEnv) env.push_back(e);
@@ -321,6 +322,16 @@ TEST_F(Program, AForeignWindowEndsOnSigterm) {
     kill(pid_, SIGTERM);
     EXPECT_EQ(WaitExit(10000ms), 0);
     EXPECT_NE(Log().find("DestroyScene done"), std::string::npos);
+}
+
+TEST_F(Program, ABrokenConfigurationStillRunsAndEnds) {
+    for (std::string cfg : {std::string("path=/no/such/folder\n"), std::string("\x01\xff garbage = =\n\n", 18)}) {
+        Start({"/s"}, {}, cfg);
+        std::this_thread::sleep_for(1500ms);
+        EXPECT_EQ(WaitExit(10ms), -1) << "it did not run";
+        Key();
+        EXPECT_EQ(WaitExit(10000ms), 0);
+    }
 }
 
 TEST_F(Program, AMissingPackageStillGivesTheScreenBack) {
