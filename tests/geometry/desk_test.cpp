@@ -1,6 +1,8 @@
+// Desk grids, the scrolling desk and screen placement.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "../support/nullenv.h"
 #include "geometry/desk.h"
@@ -10,145 +12,124 @@
 
 namespace {
 
-const float* Pos(FXDesk& d, int i) { return d.mesh.vertices[i].f + FX_VTX_POS; }
-const float* Tex(FXDesk& d, int i) { return d.mesh.vertices[i].f + FX_VTX_TEX; }
-const float* Col(FXDesk& d, int i) { return d.mesh.vertices[i].f + FX_VTX_COLOR; }
+enum { X = FX_VTX_POS, Y = FX_VTX_POS + 1, S = FX_VTX_TEX, T = FX_VTX_TEX + 1, R = FX_VTX_COLOR, A = FX_VTX_COLOR + 3 };
 
-TEST(FXDesk, OneQuad) {
-    FXDesk d;
-    d.Create(1, 1);
-    ASSERT_EQ(d.mesh.vertexCount, 4);
-    ASSERT_EQ(d.mesh.indexCount, 6);
-    const float want[4][2] = {{-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(Pos(d, i)[0], want[i][0]);
-        EXPECT_EQ(Pos(d, i)[1], want[i][1]);
-        EXPECT_EQ(Pos(d, i)[2], 0.0f);
-        EXPECT_EQ(d.mesh.vertices[i].f[FX_VTX_NORMAL + 2], -1.0f);
-        EXPECT_EQ(Col(d, i)[3], 1.0f);
-    }
-    const int32_t idx[6] = {0, 2, 1, 2, 3, 1};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(d.mesh.indices[i], idx[i]);
-    // No material: texture coordinates 0.
-    EXPECT_EQ(Tex(d, 3)[0], 0.0f);
+// Float k of every vertex, in vertex order.
+std::vector<float> All(const FXDesk& d, int k) {
+    std::vector<float> v;
+    for (int i = 0; i < d.mesh.vertexCount; ++i) v.push_back(d.mesh.vertices[i].f[k]);
+    return v;
 }
 
-TEST(FXDesk, GridOrderAndIndices) {
+void ExpectFloats(const std::vector<float>& got, const std::vector<float>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-6) << "vertex " << i;
+}
+
+TEST(FXDesk, GridRunsRowByRowFromTheTopLeftFacingTheViewer) {
     FXDesk d;
+    d.Create(1, 1);
+    EXPECT_EQ(std::vector<int32_t>(d.mesh.indices, d.mesh.indices + 6), (std::vector<int32_t>{0, 2, 1, 2, 3, 1}));
+    ExpectFloats(All(d, X), {-1, 1, -1, 1});
+    ExpectFloats(All(d, Y), {1, 1, -1, -1});
+    ExpectFloats(All(d, FX_VTX_POS + 2), {0, 0, 0, 0});
+    ExpectFloats(All(d, FX_VTX_NORMAL + 2), {-1, -1, -1, -1});
+    ExpectFloats(All(d, A), {1, 1, 1, 1});
+    ExpectFloats(All(d, S), {0, 0, 0, 0});  // no material
     d.Create(3, 2);
-    ASSERT_EQ(d.mesh.vertexCount, 12);
     ASSERT_EQ(d.mesh.indexCount, 36);
-    // Vertex (x, y) = y * 4 + x; quad (2, 1) starts at index 6 * (1 * 3 + 2).
-    EXPECT_FLOAT_EQ(Pos(d, 1 * 4 + 2)[0], 2.0f * 2 / 3 - 1);
-    EXPECT_FLOAT_EQ(Pos(d, 1 * 4 + 2)[1], 0.0f);
-    const int32_t* q = d.mesh.indices + 30;
-    EXPECT_EQ(q[0], 6);
-    EXPECT_EQ(q[1], 10);
-    EXPECT_EQ(q[2], 7);
-    EXPECT_EQ(q[4], 11);
-    for (int i = 0; i < 36; ++i) {
-        EXPECT_GE(d.mesh.indices[i], 0);
-        EXPECT_LT(d.mesh.indices[i], 12);
-    }
-    // The same dimensions again keep later changes.
+    ExpectFloats(All(d, X), {-1, -1.f / 3, 1.f / 3, 1, -1, -1.f / 3, 1.f / 3, 1, -1, -1.f / 3, 1.f / 3, 1});
+    ExpectFloats(All(d, Y), {1, 1, 1, 1, 0, 0, 0, 0, -1, -1, -1, -1});
+    // Quad (2, 1) starts at index 6 * (1 * 3 + 2).
+    EXPECT_EQ(std::vector<int32_t>(d.mesh.indices + 30, d.mesh.indices + 36), (std::vector<int32_t>{6, 10, 7, 10, 11, 7}));
+    for (int i = 0; i < 36; ++i) EXPECT_TRUE(d.mesh.indices[i] >= 0 && d.mesh.indices[i] < 12) << i;
+    // The same dimensions again keep later changes; others rebuild.
     d.SetVertexPos(1, 0.25f, 0.5f);
     d.Create(3, 2);
-    EXPECT_EQ(Pos(d, 0)[0], 0.25f);
+    EXPECT_EQ(All(d, X)[0], 0.25f);
     d.Create(1, 1);
-    EXPECT_EQ(Pos(d, 0)[0], -1.0f);
+    EXPECT_EQ(All(d, X)[0], -1.0f);
 }
 
-TEST(FXDesk, PositionUpdates) {
+TEST(FXDesk, SkewPerspectiveFlameAndShearMoveTheRightRows) {
     FXDesk d;
     d.Create(1, 1);
-    d.UpdatePosSkew(true, false, 0.5f, 0);
-    EXPECT_FLOAT_EQ(Pos(d, 0)[0], -0.5f);  // top row moved right
-    EXPECT_FLOAT_EQ(Pos(d, 2)[0], -1.0f);  // bottom row stays
-    d.UpdatePosSkew1(true, false, 0.5f, 0);
-    EXPECT_FLOAT_EQ(Pos(d, 0)[0], -1.0f);
-    EXPECT_FLOAT_EQ(Pos(d, 2)[0], -0.5f);
-    d.UpdatePosSkew(false, false, 0, 0.25f);
-    EXPECT_FLOAT_EQ(Pos(d, 2)[0], -0.5f);  // nothing written
-    d.UpdatePosPerspective(1.0f);
-    EXPECT_FLOAT_EQ(Pos(d, 0)[0], -1.0f);
-    EXPECT_FLOAT_EQ(Pos(d, 3)[0], 2.0f);  // bottom widened by v * p + 1
+    d.UpdatePosSkew(true, false, 0.5f, 0);  // top row moves right
+    ExpectFloats(All(d, X), {-0.5f, 1.5f, -1, 1});
+    d.UpdatePosSkew1(true, false, 0.5f, 0);  // bottom row moves right
+    ExpectFloats(All(d, X), {-1, 1, -0.5f, 1.5f});
+    d.UpdatePosSkew(false, false, 0, 0.25f);  // nothing written
+    ExpectFloats(All(d, X), {-1, 1, -0.5f, 1.5f});
+    d.UpdatePosPerspective(1.0f);  // the bottom widened twice
+    ExpectFloats(All(d, X), {-1, 1, -2, 2});
 
     FXDesk g;
     g.Create(1, 2);
+    // The engine's pi is 3.1415: sin(pi) is not quite 0, and the rows tell
+    // phase 1 (kept: the middle row) from 1.5 (wrapped to 0.5: the bottom).
+    const float mid = sinf(2 * 3.1415f) * 0.25f, low = sinf(3.1415f) * 0.5f;
+    g.UpdatePosFlame(0.5f, 0.5f, 0.0f);  // the middle row at a quarter turn
+    ExpectFloats(All(g, X), {-1, 1, -0.75f, 1.25f, -1 + low, 1 + low});
     g.UpdatePosFlame(1.0f, 0.5f, 0.5f);
-    // Top row never moves; the middle row has f = 1 exactly (stays 1).
-    EXPECT_FLOAT_EQ(Pos(g, 0)[0], -1.0f);
-    EXPECT_NEAR(Pos(g, 2)[0], -1.0f + sinf(2 * 3.1415f) * 0.5f * 0.5f, 1e-6);
-    // Bottom row: f = 1.5 becomes 0.5.
-    EXPECT_NEAR(Pos(g, 4)[0], -1.0f + sinf(3.1415f) * 0.5f, 1e-6);
-}
+    ExpectFloats(All(g, X), {-1, 1, -1 + mid, 1 + mid, -1 + low, 1 + low});
 
-TEST(FXDesk, ShearAndTheFlatGrid) {
-    FXDesk d;
-    d.Create(1, 2);
-    d.MultiPosSkewX(0.4f);
-    EXPECT_FLOAT_EQ(Pos(d, 0)[0], -0.6f);  // highest moved by s
-    EXPECT_FLOAT_EQ(Pos(d, 2)[0], -0.8f);
-    EXPECT_FLOAT_EQ(Pos(d, 4)[0], -1.0f);  // lowest stays
+    FXDesk s;
+    s.Create(1, 2);
+    s.MultiPosSkewX(0.4f);  // the highest row moves by s, the lowest stays
+    ExpectFloats(All(s, X), {-0.6f, 1.4f, -0.8f, 1.2f, -1, 1});
     // All vertices at one height: a finite result, the whole grid moves.
-    for (int i = 0; i < d.mesh.vertexCount; ++i) d.mesh.vertices[i].f[1] = 0.3f;
-    d.MultiPosSkewX(0.5f);
-    for (int i = 0; i < d.mesh.vertexCount; ++i) EXPECT_TRUE(std::isfinite(Pos(d, i)[0]));
-    EXPECT_FLOAT_EQ(Pos(d, 4)[0], -0.5f);
+    for (int i = 0; i < s.mesh.vertexCount; ++i) s.mesh.vertices[i].f[1] = 0.3f;
+    s.MultiPosSkewX(0.5f);
+    ExpectFloats(All(s, X), {-0.1f, 1.9f, -0.3f, 1.7f, -0.5f, 1.5f});
 }
 
-TEST(FXDesk, Colours) {
+TEST(FXDesk, ColoursBlendFromTopLeftToBottomRight) {
     FXDesk d;
     d.Create(1, 1);
     const float lt[4] = {1, 0, 0, 1}, rb[4] = {0, 0, 1, 0};
     d.UpdateCol_LT_RB(lt, rb);
-    for (int i : {0, 1, 2}) EXPECT_EQ(Col(d, i)[0], 1.0f);
-    EXPECT_EQ(Col(d, 3)[2], 1.0f);
-    EXPECT_EQ(Col(d, 3)[3], 0.0f);
+    ExpectFloats(All(d, R), {1, 1, 1, 0});
+    ExpectFloats(All(d, R + 2), {0, 0, 0, 1});
+    ExpectFloats(All(d, A), {1, 1, 1, 0});
     d.UpdateCol();
-    EXPECT_EQ(Col(d, 3)[0], 1.0f);
+    ExpectFloats(All(d, R), {1, 1, 1, 1});
 }
 
 TEST(FXDesk, TextureCoordinatesFollowThePartlyUsedBuffer) {
     FXMaterial m;
     m.texScaleU = 300.0f / 512.0f;  // a 300 x 200 picture in 512 x 256
     m.texScaleV = 200.0f / 256.0f;
+    const float u = 0.5859375f, v = 0.78125f;
     FXDesk d;
     d.Create(2, 2);
     d.SetMaterial(&m);
-    EXPECT_FLOAT_EQ(Tex(d, 8)[0], 0.5859375f);
-    EXPECT_FLOAT_EQ(Tex(d, 8)[1], 0.78125f);
-    EXPECT_FLOAT_EQ(Tex(d, 4)[0], 0.5859375f / 2);
+    ExpectFloats(All(d, S), {0, u / 2, u, 0, u / 2, u, 0, u / 2, u});
+    ExpectFloats(All(d, T), {0, 0, 0, v / 2, v / 2, v / 2, v, v, v});
     d.mesh.flipVertical = true;
     d.UpdateTex();
-    EXPECT_FLOAT_EQ(Tex(d, 0)[1], 0.78125f);
-    EXPECT_FLOAT_EQ(Tex(d, 8)[1], 0.0f);
+    ExpectFloats(All(d, T), {v, v, v, v / 2, v / 2, v / 2, 0, 0, 0});
     d.mesh.flipVertical = false;
     d.UpdateTexRc(0.5f, 0.25f, 1.0f, 0.75f);
-    EXPECT_FLOAT_EQ(Tex(d, 0)[0], 0.5f * 0.5859375f);
-    EXPECT_FLOAT_EQ(Tex(d, 8)[1], 0.75f * 0.78125f);
-    d.UpdateTex1();
-    EXPECT_FLOAT_EQ(Tex(d, 8)[0], 1.0f);
+    EXPECT_FLOAT_EQ(All(d, S)[0], 0.5f * u);
+    EXPECT_FLOAT_EQ(All(d, T)[8], 0.75f * v);
+    d.UpdateTex1();  // the whole texture, scales ignored
+    EXPECT_FLOAT_EQ(All(d, S)[8], 1.0f);
 }
 
-TEST(FXDesk, Corners) {
+TEST(FXDesk, CornersAreNumberedClockwiseAndOthersIgnored) {
     FXDesk d;
     d.Create(1, 1);
-    d.SetVertexPos(3, 0.5f, -0.5f);  // bottom-right is vertex 3
-    EXPECT_EQ(Pos(d, 3)[0], 0.5f);
-    d.SetVertexPos(4, 0.1f, 0.2f);  // bottom-left is vertex 2
-    EXPECT_EQ(Pos(d, 2)[1], 0.2f);
+    d.SetVertexPos(3, 0.5f, -0.5f);  // bottom right: vertex 3
+    d.SetVertexPos(4, 0.1f, 0.2f);   // bottom left: vertex 2
     d.SetVertexPos(5, 9, 9);
     d.SetVertexPos(0, 9, 9);
-    for (int i = 0; i < 4; ++i) EXPECT_NE(Pos(d, i)[0], 9.0f);
-    d.SetVertexPos1(2, 768, 192, 1024, 768);  // top-right at a pixel position
-    EXPECT_FLOAT_EQ(Pos(d, 1)[0], 0.5f);
-    EXPECT_FLOAT_EQ(Pos(d, 1)[1], 0.5f);
+    d.SetVertexPos1(2, 768, 192, 1024, 768);  // top right, at a pixel position
+    d.SetVertexPos1(1, 5, 5, 0, 0);           // no screen: nothing
+    ExpectFloats(All(d, X), {-1, 0.5f, 0.1f, 0.5f});
+    ExpectFloats(All(d, Y), {1, 0.5f, 0.2f, -0.5f});
     d.SetTexelPos1(1, 256, 384, 1024, 768);
-    EXPECT_FLOAT_EQ(Tex(d, 0)[0], 0.25f);
-    EXPECT_FLOAT_EQ(Tex(d, 0)[1], 0.5f);
-    d.SetVertexPos1(1, 5, 5, 0, 0);  // no screen: nothing
-    EXPECT_EQ(Pos(d, 0)[0], -1.0f);
+    ExpectFloats(All(d, S), {0.25f, 0, 0, 0});
+    ExpectFloats(All(d, T), {0.5f, 0, 0, 0});
 }
 
 class ScrollDesk : public ::testing::Test {
@@ -167,29 +148,25 @@ protected:
     fxtest::NullEnv env;
 };
 
-TEST_F(ScrollDesk, MovesTheWindowOverTime) {
+TEST_F(ScrollDesk, MovesTheWindowOverTimeWithoutJumps) {
     d.OnRender(&env, 1000.0);  // first frame: no jump
-    EXPECT_EQ(d.lastTime, 1000.0);
     EXPECT_EQ(d.offsetX, 0.0f);
     d.OnRender(&env, 1001.0);  // half a period: -0.25, wrapped to 0.75
     EXPECT_FLOAT_EQ(d.offsetX, 0.75f);
-    EXPECT_FLOAT_EQ(Tex(d, 0)[0], 0.375f);
-    EXPECT_FLOAT_EQ(Tex(d, 1)[0], 0.875f);
-    EXPECT_EQ(Tex(d, 0)[1], 0.0f);  // y does not scroll (period 0)
+    ExpectFloats(All(d, S), {0.375f, 0.875f, 0.375f, 0.875f});
+    ExpectFloats(All(d, T), {0, 0, 1, 1});  // y does not scroll (period 0)
     d.OnRender(&env, 1010.0);  // a long pause: no jump
     EXPECT_FLOAT_EQ(d.offsetX, 0.75f);
 }
 
-TEST_F(ScrollDesk, NegativeSpeedWrapsFromAbove) {
+TEST_F(ScrollDesk, NegativeAndHugeSpeedsWrapIntoRange) {
     d.speedX = -1;
-    d.OnRender(&env, 10.0);
-    d.OnRender(&env, 11.0);
-    EXPECT_FLOAT_EQ(d.offsetX, 0.25f);
-    d.OnRender(&env, 13.0);
-    EXPECT_FLOAT_EQ(d.offsetX, 0.75f);
-    d.OnRender(&env, 14.5);
-    EXPECT_FLOAT_EQ(d.offsetX, 0.125f);  // 1.125 wrapped back
-    // A huge speed wraps in one step.
+    const double times[] = {10.0, 11.0, 13.0, 14.5};
+    const float want[] = {0.0f, 0.25f, 0.75f, 0.125f};  // 1.125 wrapped back
+    for (int i = 0; i < 4; ++i) {
+        d.OnRender(&env, times[i]);
+        EXPECT_FLOAT_EQ(d.offsetX, want[i]) << times[i];
+    }
     d.speedX = -1e30f;
     d.OnRender(&env, 15.0);
     EXPECT_GE(d.offsetX, 0.0f);
@@ -197,33 +174,29 @@ TEST_F(ScrollDesk, NegativeSpeedWrapsFromAbove) {
 }
 
 TEST_F(ScrollDesk, PlainDeskWhenNothingScrolls) {
-    d.SetTexelPos(1, 0.3f, 0.3f);
-    d.visibleX = 1;
-    d.OnRender(&env, 1.0);
-    d.OnRender(&env, 1.5);
-    EXPECT_EQ(Tex(d, 0)[0], 0.3f);
-    d.visibleX = 0.5f;
-    d.periodX = 0;
-    d.OnRender(&env, 2.0);
-    EXPECT_EQ(Tex(d, 0)[0], 0.3f);
-    d.periodX = 1;
-    d.SetMaterial(nullptr);
-    d.SetTexelPos(1, 0.3f, 0.3f);
-    d.OnRender(&env, 2.5);
-    EXPECT_EQ(Tex(d, 0)[0], 0.3f);
+    // Whole width visible, no period, no material: the texels stay.
+    for (int step = 0; step < 3; ++step) {
+        d.visibleX = step == 0 ? 1.0f : 0.5f;
+        d.periodX = step == 1 ? 0 : 1;
+        if (step == 2) d.SetMaterial(nullptr);
+        d.SetTexelPos(1, 0.3f, 0.3f);
+        d.OnRender(&env, 1.0 + step);
+        d.OnRender(&env, 1.5 + step);
+        EXPECT_EQ(All(d, S)[0], 0.3f) << step;
+    }
 }
 
-TEST(FXScrPos01, PlacementOfABox) {
+float M(FXMatrix& m, int r, int c) { return *m.M(r, c); }
+
+TEST(FXScrPos01, PlacesABoxInPixelsAndFallsBackToIdentityWithoutAScreen) {
     FXScrPos01 p;
-    p.screenWidth = 1000;
-    p.screenHeight = 1000;
-    p.boxWidth = 100;
-    p.boxHeight = 100;
+    p.screenWidth = p.screenHeight = 1000;
+    p.boxWidth = p.boxHeight = 100;
     p.SetPos(0, 0);
-    EXPECT_FLOAT_EQ(*p.placement.M(0, 0), 0.1f);
-    EXPECT_FLOAT_EQ(*p.placement.M(1, 1), 0.1f);
-    EXPECT_FLOAT_EQ(*p.placement.M(3, 0), -0.9f);
-    EXPECT_FLOAT_EQ(*p.placement.M(3, 1), 0.9f);
+    EXPECT_FLOAT_EQ(M(p.placement, 0, 0), 0.1f);
+    EXPECT_FLOAT_EQ(M(p.placement, 1, 1), 0.1f);
+    EXPECT_FLOAT_EQ(M(p.placement, 3, 0), -0.9f);
+    EXPECT_FLOAT_EQ(M(p.placement, 3, 1), 0.9f);
     FXRect r;
     p.GetPixelRC(&r, 500, 500);
     EXPECT_EQ(r.left, 0);
@@ -233,39 +206,36 @@ TEST(FXScrPos01, PlacementOfABox) {
     EXPECT_EQ(p.boxX, 500.0f);
     EXPECT_EQ(p.boxY, 250.0f);
     p.UpdateSize();
-    EXPECT_FLOAT_EQ(*p.placement.M(3, 0), 0.0f);
-    EXPECT_FLOAT_EQ(*p.placement.M(0, 0), 0.1f);
+    EXPECT_FLOAT_EQ(M(p.placement, 3, 0), 0.0f);
+    EXPECT_FLOAT_EQ(M(p.placement, 0, 0), 0.1f);
     p.screenWidth = 0;
     p.Update();
     FXMatrix id;
     EXPECT_TRUE(p.placement.Compare(&id));
 }
 
-TEST(FXScrPos01, AspectSqueeze) {
+TEST(FXScrPos01, AspectSqueezeCentresOrAlignsToAnEdge) {
     FXScrPos01 p;
-    p.screenWidth = 1000;
-    p.screenHeight = 500;
-    p.boxWidth = 1000;
-    p.boxHeight = 500;
+    p.screenWidth = p.boxWidth = 1000;
+    p.screenHeight = p.boxHeight = 500;
     p.Update();
     FXMatrix before = p.placement;
     p.UpdateAspectH1(0, 2, 1);  // as wide as the screen: unchanged
     EXPECT_TRUE(p.placement.Compare(&before));
     p.UpdateAspectH1(0, 4, 1);  // k = 0.5, centred
-    EXPECT_FLOAT_EQ(*p.placement.M(0, 0), 0.5f);
-    EXPECT_FLOAT_EQ(*p.placement.M(3, 0), 0.0f);
-    p.Update();
-    p.UpdateAspectH1(1, 4, 1);  // against the right edge
-    EXPECT_FLOAT_EQ(*p.placement.M(3, 0), 0.5f);
-    p.Update();
-    p.UpdateAspectH1(2, 4, 1);  // against the left edge
-    EXPECT_FLOAT_EQ(*p.placement.M(3, 0), -0.5f);
+    EXPECT_FLOAT_EQ(M(p.placement, 0, 0), 0.5f);
+    EXPECT_FLOAT_EQ(M(p.placement, 3, 0), 0.0f);
+    for (auto [align, x] : {std::pair{1, 0.5f}, {2, -0.5f}}) {  // right edge, left edge
+        p.Update();
+        p.UpdateAspectH1(align, 4, 1);
+        EXPECT_FLOAT_EQ(M(p.placement, 3, 0), x) << align;
+    }
     p.Update();
     p.UpdateAspectH1(1, 0, 1);  // no width: nothing
     EXPECT_TRUE(p.placement.Compare(&before));
 }
 
-TEST(FXScrPos01, RenderLoadsOrCombines) {
+TEST(FXScrPos01, RenderLoadsOrCombinesThePlacement) {
     fxtest::NullEnv env;
     FXScrPos01 p;
     p.screenWidth = p.screenHeight = 100;
@@ -279,8 +249,8 @@ TEST(FXScrPos01, RenderLoadsOrCombines) {
     env.ApplyMatrix(&scale);
     p.combine = true;
     p.OnRender(&env, 0);
-    EXPECT_FLOAT_EQ(*env.curMatrix.M(0, 0), 1.0f);   // 2 x 0.5
-    EXPECT_FLOAT_EQ(*env.curMatrix.M(3, 0), 1.0f);   // 2 x 0.5
+    EXPECT_FLOAT_EQ(M(env.curMatrix, 0, 0), 1.0f);  // 2 x 0.5
+    EXPECT_FLOAT_EQ(M(env.curMatrix, 3, 0), 1.0f);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The compact form: corner streams over a vector map, their decoding and
 // merging, the encoder, and damaged streams.
+#include <array>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -41,14 +42,16 @@ void Header(FXMesh* m, int v, int i) {
     memset(m->indices, 0, sizeof(int32_t) * i);
 }
 
-void ExpectTriple(const FXMesh& m, int vertex, int p, int n, int t) {
-    const float* r = m.vertices[vertex].f;
-    EXPECT_EQ(r[0], static_cast<float>(p)) << "vertex " << vertex;
-    EXPECT_EQ(r[1], p + 0.5f);
-    EXPECT_EQ(r[5], static_cast<float>(n)) << "vertex " << vertex;
-    EXPECT_EQ(r[6], t / 8.0f) << "vertex " << vertex;
-    EXPECT_EQ(r[7], 1.0f - t / 8.0f);
-    for (int k = FX_VTX_ACCNORM; k <= FX_VTX_MARK; ++k) EXPECT_EQ(r[k], 0.0f);
+// Vertex k holds the k-th (position, normal, texture) triple of the map.
+void ExpectTriples(const FXMesh& m, const std::vector<std::array<int, 3>>& triples) {
+    ASSERT_EQ(m.vertexCount, static_cast<int>(triples.size()));
+    for (int v = 0; v < m.vertexCount; ++v) {
+        const float* r = m.vertices[v].f;
+        int p = triples[v][0], n = triples[v][1], t = triples[v][2];
+        std::vector<float> want = {float(p), p + 0.5f, -float(p), 0, 0, float(n), t / 8.0f, 1.0f - t / 8.0f};
+        EXPECT_EQ(std::vector<float>(r, r + 8), want) << "vertex " << v;
+        for (int k = FX_VTX_ACCNORM; k <= FX_VTX_MARK; ++k) EXPECT_EQ(r[k], 0.0f) << "vertex " << v;
+    }
 }
 
 // Map, header and pool in one record, as a model stores them, read back
@@ -86,30 +89,51 @@ void SaveAndLoadThroughRecord(FXMesh* const* meshes, FXMesh* const* out, int n, 
 
 }  // namespace
 
-TEST(MeshCornerStream, TwoTrianglesSharingAnEdgeShareTheirVertices) {
+TEST(MeshCornerStream, OnlyIdenticalTriplesShareAVertex) {
     FXVectorMap map;
     MakeMap(&map, 4);
-    FXNumPool pool;
-    // (0,0,0) (1,1,1) (2,2,2) by "previous + 1", then (2,2,2) (1,1,1)
-    // (3,3,3) as bytes.
-    MakePool(&pool, {0, 0, 0, 0x15, 2, 2, 2, 0x15, 1, 1, 1, 0x15, 3, 3, 3});
-    FXMesh m;
-    Header(&m, 6, 6);
-    EXPECT_TRUE(m.FromVMap(&map, &pool));
-    EXPECT_EQ(m.vertexCount, 4);
-    EXPECT_EQ(Indices(m), (std::vector<int32_t>{0, 1, 2, 2, 1, 3}));
-    for (int v = 0; v < 4; ++v) ExpectTriple(m, v, v, v, v);
+    struct Case {
+        const char* what;
+        std::vector<int> bytes;
+        std::vector<int32_t> indices;
+        std::vector<std::array<int, 3>> triples;
+    } cases[] = {
+        // (0,0,0) (1,1,1) (2,2,2) by "previous + 1", then (2,2,2) (1,1,1)
+        // (3,3,3) as bytes.
+        {"two triangles sharing an edge",
+         {0, 0, 0, 0x15, 2, 2, 2, 0x15, 1, 1, 1, 0x15, 3, 3, 3},
+         {0, 1, 2, 2, 1, 3},
+         {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, {3, 3, 3}}},
+        // (1,1,1) (1,2,1) (1,1,2) (1,1,1) (1,2,1) (2,1,1)
+        {"triples differing in one part",
+         {0x15, 1, 1, 1, 0x15, 1, 2, 1, 0x15, 1, 1, 2, 0x15, 1, 1, 1, 0x15, 1, 2, 1, 0x15, 2, 1, 1},
+         {0, 1, 2, 0, 1, 3},
+         {{1, 1, 1}, {1, 2, 1}, {1, 1, 2}, {2, 1, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FXNumPool pool;
+        MakePool(&pool, c.bytes);
+        // A second mesh over the same map starts its numbering afresh.
+        for (int pass = 0; pass < 2; ++pass) {
+            FXMesh m;
+            Header(&m, 6, 6);
+            EXPECT_TRUE(m.FromVMap(&map, &pool));
+            EXPECT_EQ(Indices(m), c.indices);
+            ExpectTriples(m, c.triples);
+        }
+    }
 }
 
 TEST(MeshCornerStream, ControlBitsChooseTheWidthOfEachIndex) {
     FXVectorMap map;
     MakeMap(&map, 70001);
     FXNumPool pool;
-    MakePool(&pool, {0x00,                    // (0, 0, 0)
-                     0x15, 7, 8, 9,           // bytes: (7, 8, 9)
-                     0x00,                    // previous + 1: (8, 9, 10)
+    MakePool(&pool, {0x00,                          // (0, 0, 0)
+                     0x15, 7, 8, 9,                 // bytes: (7, 8, 9)
+                     0x00,                          // previous + 1: (8, 9, 10)
                      0x29, 5, 0x2c, 1, 0x34, 0x12,  // byte, word, word: (5, 300, 4660)
-                     0x3f});                  // three ints follow
+                     0x3f});                        // three ints follow
     pool.PushInt(70000);
     pool.PushInt(65536);
     pool.PushInt(1);
@@ -119,13 +143,8 @@ TEST(MeshCornerStream, ControlBitsChooseTheWidthOfEachIndex) {
     // Position 70001 is outside the map: the stream is damaged at corner 5.
     EXPECT_FALSE(m.FromVMap(&map, &pool));
     ASSERT_EQ(m.indexCount, 5);
-    ExpectTriple(m, 0, 0, 0, 0);
-    ExpectTriple(m, 1, 7, 8, 9);
-    ExpectTriple(m, 2, 8, 9, 10);
-    ExpectTriple(m, 3, 5, 300, 4660);
-    ExpectTriple(m, 4, 70000, 65536, 1);
+    ExpectTriples(m, {{0, 0, 0}, {7, 8, 9}, {8, 9, 10}, {5, 300, 4660}, {70000, 65536, 1}});
     ExpectIndicesInside(m);
-
     // Bits 6 and 7 carry nothing.
     FXNumPool high;
     MakePool(&high, {0xc0, 0x40, 0x80});
@@ -133,27 +152,7 @@ TEST(MeshCornerStream, ControlBitsChooseTheWidthOfEachIndex) {
     Header(&h, 3, 3);
     EXPECT_TRUE(h.FromVMap(&map, &high));
     EXPECT_EQ(Indices(h), (std::vector<int32_t>{0, 1, 2}));
-    ExpectTriple(h, 2, 2, 2, 2);
-}
-
-TEST(MeshCornerStream, OnlyIdenticalTriplesMerge) {
-    FXVectorMap map;
-    MakeMap(&map, 4);
-    FXNumPool pool;
-    // (1,1,1) (1,2,1) (1,1,2) (1,1,1) (1,2,1) (2,1,1)
-    MakePool(&pool, {0x15, 1, 1, 1, 0x15, 1, 2, 1, 0x15, 1, 1, 2, 0x15, 1, 1, 1, 0x15, 1, 2, 1, 0x15, 2, 1, 1});
-    FXMesh m;
-    Header(&m, 6, 6);
-    EXPECT_TRUE(m.FromVMap(&map, &pool));
-    EXPECT_EQ(m.vertexCount, 4);
-    EXPECT_EQ(Indices(m), (std::vector<int32_t>{0, 1, 2, 0, 1, 3}));
-    ExpectTriple(m, 1, 1, 2, 1);
-    ExpectTriple(m, 3, 2, 1, 1);
-    // A second mesh over the same map starts its numbering afresh.
-    FXMesh second;
-    Header(&second, 6, 6);
-    EXPECT_TRUE(second.FromVMap(&map, &pool));
-    EXPECT_EQ(Indices(second), Indices(m));
+    ExpectTriples(h, {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}});
 }
 
 TEST(MeshCornerStream, DamagedStreamsKeepOnlyWhatDecoded) {
@@ -171,26 +170,21 @@ TEST(MeshCornerStream, DamagedStreamsKeepOnlyWhatDecoded) {
         {"index beyond the map", {0, 0x15, 1, 9, 1, 0}, 6, 6, 1, 1},
         {"more vertices than announced", {0, 0, 0}, 2, 3, 2, 2},
         {"no corners at all", {}, 3, 3, 0, 0},
+        {"a negative int is no index", {0x03, 0xff, 0xff, 0xff, 0xff}, 3, 3, 0, 0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         FXNumPool pool;
         MakePool(&pool, c.bytes);
         FXMesh m;
         Header(&m, c.v, c.i);
-        EXPECT_FALSE(m.FromVMap(&map, &pool)) << c.what;
-        EXPECT_EQ(m.indexCount, c.corners) << c.what;
-        EXPECT_EQ(m.vertexCount, c.vertices) << c.what;
+        EXPECT_FALSE(m.FromVMap(&map, &pool));
+        EXPECT_EQ(m.indexCount, c.corners);
+        EXPECT_EQ(m.vertexCount, c.vertices);
         ExpectIndicesInside(m);
     }
-    // A negative int is no index.
-    FXNumPool pool;
-    MakePool(&pool, {0x03});
-    pool.PushInt(-1);
-    FXMesh m;
-    Header(&m, 3, 3);
-    EXPECT_FALSE(m.FromVMap(&map, &pool));
-    EXPECT_EQ(m.indexCount, 0);
     // Nothing to decode, or nothing to decode with.
+    FXNumPool pool;
     FXMesh empty;
     EXPECT_TRUE(empty.FromVMap(&map, &pool));
     EXPECT_FALSE(empty.FromVMap(nullptr, &pool));
@@ -231,16 +225,13 @@ TEST(MeshEncoder, RoundTripGivesTheMeshWithItsCornersMerged) {
     MakeMesh(&b, 3, {2, 1, 0});
     for (int v = 0; v < 3; ++v)
         for (float& f : b.vertices[v].f) f += 1000.0f;
-    b.vertices[0].f[0] = a.vertices[0].f[0];
-    b.vertices[0].f[1] = a.vertices[0].f[1];
-    b.vertices[0].f[2] = a.vertices[0].f[2];
+    for (int k = 0; k < 3; ++k) b.vertices[0].f[k] = a.vertices[0].f[k];
 
     FXMesh ra, rb;
     FXMesh* in[2] = {&a, &b};
     FXMesh* out[2] = {&ra, &rb};
     SaveAndLoadThroughRecord(in, out, 2, dir);
     if (HasFatalFailure()) return;
-
     FXMesh ca, cb;
     ca.Copy(&a);
     cb.Copy(&b);
@@ -266,11 +257,7 @@ TEST(MeshEncoder, AMeshInDecodedFormComesBackUnchanged) {
     // Enough distinct vectors that indices need bytes, words and ints.
     const int n = 70000;
     std::vector<int32_t> idx;
-    for (int i = 0; i < n; i += 2) {
-        idx.push_back(i);
-        idx.push_back(i + 1);
-        idx.push_back(i / 2);
-    }
+    for (int i = 0; i < n; i += 2) idx.insert(idx.end(), {i, i + 1, i / 2});
     FXMesh m;
     MakeMesh(&m, n, idx);
     m.ApplyRedir();
@@ -288,14 +275,12 @@ TEST(MeshEncoder, AMeshInDecodedFormComesBackUnchanged) {
     ASSERT_TRUE(back.FromVMap(&map, &pool));
     ExpectSameGeometry(back, m);
     EXPECT_EQ(pool.readOffset, pool.used);
-}
-
-TEST(MeshEncoder, RefusesMeshesWithIndicesOutsideTheirVertices) {
-    FXMesh m;
-    MakeMesh(&m, 2, {0, 1, 2});
-    FXVectorMap map;
-    FXNumPool pool;
-    m.ToVMap(&map, &pool);
-    EXPECT_EQ(pool.used, 0);
-    EXPECT_EQ(map.numPos, 0);
+    // Indices outside the vertices: nothing is encoded.
+    FXMesh bad;
+    MakeMesh(&bad, 2, {0, 1, 2});
+    FXVectorMap badMap;
+    FXNumPool badPool;
+    bad.ToVMap(&badMap, &badPool);
+    EXPECT_EQ(badPool.used, 0);
+    EXPECT_EQ(badMap.numPos, 0);
 }

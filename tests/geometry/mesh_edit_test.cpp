@@ -18,15 +18,17 @@ using namespace meshtest;
 
 namespace {
 
-void SetTex(FXMesh* m, int v, float s, float t) {
-    m->vertices[v].f[FX_VTX_TEX] = s;
-    m->vertices[v].f[FX_VTX_TEX + 1] = t;
+using V = std::vector<float>;
+const int S = FX_VTX_TEX, T = FX_VTX_TEX + 1;
+
+// A mesh of the given positions (texture coordinates as MakeMesh leaves them).
+void MakeAt(FXMesh* m, const std::vector<V>& pos, const std::vector<int32_t>& idx = {}) {
+    MakeMesh(m, static_cast<int>(pos.size()), idx);
+    for (size_t v = 0; v < pos.size(); ++v) memcpy(m->vertices[v].f, pos[v].data(), 3 * sizeof(float));
 }
 
-void SetPos(FXMesh* m, int v, float x, float y, float z) {
-    m->vertices[v].f[0] = x;
-    m->vertices[v].f[1] = y;
-    m->vertices[v].f[2] = z;
+void SetTex(FXMesh* m, const std::vector<V>& st) {
+    for (size_t v = 0; v < st.size(); ++v) memcpy(&m->vertices[v].f[S], st[v].data(), 2 * sizeof(float));
 }
 
 int32_t Mark(const FXMesh& m, int v) {
@@ -39,143 +41,110 @@ void SetMark(FXMesh* m, int v, int32_t i) { memcpy(&m->vertices[v].f[FX_VTX_MARK
 
 }  // namespace
 
-TEST(MeshTexCoords, ResizeDividesByTheLoadedScales) {
+TEST(MeshTexCoords, ResizeDividesByTheLoadedScalesAndNeedsPositiveOnes) {
     FXMaterial mat;
     mat.texScaleU = 0.5f;
     mat.texScaleV = 0.25f;
     FXMesh m;
     MakeMesh(&m, 2, {});
-    SetTex(&m, 0, 1.0f, 0.0f);
-    SetTex(&m, 1, 0.5f, 0.5f);
     m.material = &mat;
-    m.loadedScaleU = 1.0f;
-    m.loadedScaleV = 1.0f;
-    m.flipVertical = true;
-    m.ResizeTexCoords();
-    EXPECT_EQ(m.vertices[0].f[6], 0.5f);
-    EXPECT_EQ(m.vertices[0].f[7], 0.25f);
-
-    // Loaded scales (0.5, 0.5), no flip: s x 1, t x 0.5.
-    SetTex(&m, 0, 0.75f, 0.5f);
-    m.loadedScaleU = 0.5f;
-    m.loadedScaleV = 0.5f;
-    m.flipVertical = false;
-    m.ResizeTexCoords();
-    EXPECT_EQ(m.vertices[0].f[6], 0.75f);
-    EXPECT_EQ(m.vertices[0].f[7], 0.25f);
-
-    // ResizeTexCoords1 ignores the loaded scales.
-    SetTex(&m, 0, 1.0f, 1.0f);
-    m.ResizeTexCoords1();
-    EXPECT_EQ(m.vertices[0].f[6], 0.5f);
-    EXPECT_EQ(m.vertices[0].f[7], 0.25f);
-
+    struct Case {
+        float loadedU, loadedV;
+        bool flip, ignoreLoaded;
+        V in, out;  // s, t of vertex 0
+    } cases[] = {
+        {1, 1, true, false, {1, 0}, {0.5f, 0.25f}},
+        {0.5f, 0.5f, false, false, {0.75f, 0.5f}, {0.75f, 0.25f}},
+        {0.5f, 0.5f, false, true, {1, 1}, {0.5f, 0.25f}},  // ResizeTexCoords1
+    };
+    for (const Case& c : cases) {
+        SetTex(&m, {c.in});
+        m.loadedScaleU = c.loadedU;
+        m.loadedScaleV = c.loadedV;
+        m.flipVertical = c.flip;
+        c.ignoreLoaded ? m.ResizeTexCoords1() : m.ResizeTexCoords();
+        EXPECT_EQ((V{Floats(m, S)[0], Floats(m, T)[0]}), c.out);
+    }
     // No material, or a scale that is not positive: nothing changes.
-    SetTex(&m, 0, 1.0f, 1.0f);
+    SetTex(&m, {{1, 1}});
     mat.texScaleV = 0.0f;
     m.ResizeTexCoords();
     m.ResizeTexCoords1();
     m.material = nullptr;
     m.ResizeTexCoords();
-    EXPECT_EQ(m.vertices[0].f[6], 1.0f);
-    EXPECT_EQ(m.vertices[0].f[7], 1.0f);
+    EXPECT_EQ((V{Floats(m, S)[0], Floats(m, T)[0]}), (V{1, 1}));
 }
 
-TEST(MeshTexCoords, FrontMappingAndCopy) {
+TEST(MeshTexCoords, FrontMappingSpansTheBoxAndCopyTakesWhatTheSourceHas) {
     FXMesh m;
-    MakeMesh(&m, 3, {});
-    SetPos(&m, 0, -1.0f, 1.0f, 5.0f);
-    SetPos(&m, 1, 1.0f, -1.0f, 0.0f);
-    SetPos(&m, 2, 0.0f, 0.0f, 0.0f);
+    MakeAt(&m, {{-1, 1, 5}, {1, -1, 0}, {0, 0, 0}});
     m.ComputeFrontTexCoords();
-    EXPECT_EQ(m.vertices[0].f[6], 0.0f);
-    EXPECT_EQ(m.vertices[0].f[7], 0.0f);
-    EXPECT_EQ(m.vertices[1].f[6], 1.0f);
-    EXPECT_EQ(m.vertices[1].f[7], 1.0f);
-    EXPECT_EQ(m.vertices[2].f[6], 0.5f);
-    EXPECT_EQ(m.vertices[2].f[7], 0.5f);
-
-    // A source with fewer vertices gives what it has.
+    EXPECT_EQ(Floats(m, S), (V{0, 1, 0.5f}));
+    EXPECT_EQ(Floats(m, T), (V{0, 1, 0.5f}));
     FXMesh src;
     MakeMesh(&src, 2, {});
     m.CopyTexCoords(&src);
-    EXPECT_EQ(m.vertices[1].f[6], src.vertices[1].f[6]);
-    EXPECT_EQ(m.vertices[1].f[7], src.vertices[1].f[7]);
-    EXPECT_EQ(m.vertices[2].f[6], 0.5f);
-    EXPECT_EQ(m.vertices[0].f[0], -1.0f);  // positions untouched
+    EXPECT_EQ(Floats(m, S), (V{6, 106, 0.5f}));
+    EXPECT_EQ(Floats(m, T), (V{7, 107, 0.5f}));
+    EXPECT_EQ(Floats(m, 0), (V{-1, 1, 0}));  // positions untouched
 }
 
-TEST(MeshNormals, NormalizeTurnsTheSumIntoAUnitNormal) {
+TEST(MeshNormals, NormalizeTurnsTheSumIntoAUnitNormalForTheSelection) {
     FXMesh m;
     MakeMesh(&m, 3, {});
     float sums[3][3] = {{3, 0, 4}, {0, 0, 0}, {0, 2, 0}};
     for (int v = 0; v < 3; ++v) {
         memcpy(&m.vertices[v].f[FX_VTX_ACCNORM], sums[v], sizeof sums[v]);
-        SetMark(&m, v, 0);
+        SetMark(&m, v, v == 2);
     }
-    SetMark(&m, 2, 1);
     m.Normalize(true);  // only vertex 2 is selected
-    EXPECT_EQ(m.vertices[0].f[3], 3.0f);
-    EXPECT_EQ(m.vertices[2].f[4], 1.0f);
+    EXPECT_EQ(Floats(m, 3), (V{3, 103, 0}));
+    EXPECT_EQ(Floats(m, 4), (V{4, 104, 1}));
     m.Normalize(false);
-    EXPECT_FLOAT_EQ(m.vertices[0].f[3], 0.6f);
+    EXPECT_EQ(Floats(m, 3), (V{0.6f, 103, 0}));  // a zero sum keeps the normal
     EXPECT_FLOAT_EQ(m.vertices[0].f[5], 0.8f);
-    EXPECT_EQ(m.vertices[1].f[3], 103.0f);  // a zero sum keeps the normal
 }
 
-TEST(MeshBox, MaximsSpanOneOrSeveralMeshes) {
-    FXMesh a, b;
-    MakeMesh(&a, 2, {});
-    SetPos(&a, 0, -2, 1, 3);
-    SetPos(&a, 1, 4, 5, -6);
-    MakeMesh(&b, 1, {});
-    SetPos(&b, 0, 10, -10, 0);
+TEST(MeshBox, MaximsSpanOneOrSeveralMeshesAndStretchOverMinusOneToOne) {
+    FXMesh a, b, empty;
+    MakeAt(&a, {{-2, 1, 3}, {4, 5, -6}});
+    MakeAt(&b, {{10, -10, 0}});
     float box[6];
     a.FindMaxims(box);
-    EXPECT_EQ(std::vector<float>(box, box + 6), (std::vector<float>{-2, 4, 1, 5, -6, 3}));
+    EXPECT_EQ(V(box, box + 6), (V{-2, 4, 1, 5, -6, 3}));
     bool first = true;
     float all[6] = {99, 99, 99, 99, 99, 99};
     b.FindMultiMaxims(&first, all);
     EXPECT_FALSE(first);
     a.FindMultiMaxims(&first, all);
-    EXPECT_EQ(std::vector<float>(all, all + 6), (std::vector<float>{-2, 10, -10, 5, -6, 3}));
-    FXMesh empty;
+    EXPECT_EQ(V(all, all + 6), (V{-2, 10, -10, 5, -6, 3}));
     empty.FindMaxims(box);
-    EXPECT_EQ(std::vector<float>(box, box + 6), std::vector<float>(6, 0.0f));
-
-    // Stretch the box over -1..1; a flat extent counts as 2.
+    EXPECT_EQ(V(box, box + 6), V(6, 0.0f));
     a.UnitizeMaximsStretch1(all);
     EXPECT_FLOAT_EQ(a.vertices[0].f[0], -1.0f);
     EXPECT_FLOAT_EQ(a.vertices[0].f[1], (1.0f - (-2.5f)) * 2.0f / 15.0f);
     EXPECT_FLOAT_EQ(a.vertices[0].f[2], 4.5f);
+    // A flat extent counts as 2, and stays finite.
     FXMesh flat;
-    MakeMesh(&flat, 2, {});
-    SetPos(&flat, 0, 1, 3, 0);
-    SetPos(&flat, 1, 1, 3, 0);
+    MakeAt(&flat, {{1, 3, 0}, {1, 3, 0}});
     flat.FindMaxims(box);
     flat.UnitizeMaximsStretch1(box);
-    EXPECT_EQ(flat.vertices[1].f[0], 0.0f);
-    EXPECT_EQ(flat.vertices[1].f[1], 0.0f);
-    EXPECT_TRUE(std::isfinite(flat.vertices[1].f[0]));
+    EXPECT_EQ(V(flat.vertices[1].f, flat.vertices[1].f + 3), (V{0, 0, 0}));
 }
 
-TEST(MeshAxes, TransformReordersAndNegates) {
+TEST(MeshAxes, TransformReordersAndNegatesAndAxisNamesAreRead) {
     FXMesh m;
-    MakeMesh(&m, 1, {});
-    SetPos(&m, 0, 1, 2, 3);
-    m.vertices[0].f[3] = 4;
-    m.vertices[0].f[4] = 5;
-    m.vertices[0].f[5] = 6;
+    MakeAt(&m, {{1, 2, 3}});
+    memcpy(&m.vertices[0].f[3], V{4, 5, 6}.data(), 3 * sizeof(float));
     m.Transform(2, 0, 1, true, false, false);
-    EXPECT_EQ(std::vector<float>(m.vertices[0].f, m.vertices[0].f + 6), (std::vector<float>{-3, 1, 2, -6, 4, 5}));
+    EXPECT_EQ(V(m.vertices[0].f, m.vertices[0].f + 6), (V{-3, 1, 2, -6, 4, 5}));
     m.Transform(0, 3, 1, false, false, false);  // no axis 3: nothing happens
     EXPECT_EQ(m.vertices[0].f[1], 1.0f);
-    EXPECT_EQ(FXMesh::TextToIndi("x"), 0);
-    EXPECT_EQ(FXMesh::TextToIndi("yaw"), 1);
-    EXPECT_EQ(FXMesh::TextToIndi("z"), 2);
-    EXPECT_EQ(FXMesh::TextToIndi("w"), -1);
-    EXPECT_EQ(FXMesh::TextToIndi(""), -1);
-    EXPECT_EQ(FXMesh::TextToIndi(nullptr), -1);
+    struct {
+        const char* name;
+        int axis;
+    } names[] = {{"x", 0}, {"yaw", 1}, {"z", 2}, {"w", -1}, {"", -1}, {nullptr, -1}};
+    for (auto& n : names) EXPECT_EQ(FXMesh::TextToIndi(n.name), n.axis) << (n.name ? n.name : "null");
 }
 
 TEST(MeshVertices, SetColourAndDiscardUnusedVertices) {
@@ -183,16 +152,14 @@ TEST(MeshVertices, SetColourAndDiscardUnusedVertices) {
     MakeMesh(&m, 5, {3, 1, 3, 1, 4, 3});
     float rgba[4] = {0.1f, 0.2f, 0.3f, 0.4f};
     m.SetVerticesCol(rgba);
-    EXPECT_EQ(m.vertices[4].f[10], 0.3f);
     m.DiscardVertices();
     ASSERT_EQ(m.vertexCount, 3);
     EXPECT_EQ(m.vertexCapacity, 3);
     EXPECT_EQ(Indices(m), (std::vector<int32_t>{1, 0, 1, 0, 2, 1}));
-    EXPECT_EQ(m.vertices[0].f[0], 100.0f);  // old vertex 1
-    EXPECT_EQ(m.vertices[1].f[0], 300.0f);  // old vertex 3
-    EXPECT_EQ(m.vertices[2].f[0], 400.0f);
+    EXPECT_EQ(Floats(m, 0), (V{100, 300, 400}));  // old vertices 1, 3, 4
     for (int v = 0; v < 3; ++v) EXPECT_EQ(Mark(m, v), v);
-    EXPECT_EQ(m.vertices[2].f[11], 0.4f);
+    EXPECT_EQ(Floats(m, FX_VTX_COLOR + 2), (V{0.3f, 0.3f, 0.3f}));
+    EXPECT_EQ(Floats(m, FX_VTX_COLOR + 3), (V{0.4f, 0.4f, 0.4f}));
 }
 
 TEST(MeshVertices, DiscardTrianglesOverTransparentTexels) {
@@ -212,12 +179,14 @@ TEST(MeshVertices, DiscardTrianglesOverTransparentTexels) {
     FXMesh m;
     // Vertices 0-2 on the left half, 3-5 with one corner on the right.
     MakeMesh(&m, 7, {0, 1, 2, 3, 4, 5, 0, 2, 1, 6});
-    for (int v = 0; v < 7; ++v) SetTex(&m, v, v == 5 ? 0.9f : 0.1f, 0.5f);
+    for (int v = 0; v < 7; ++v) {
+        m.vertices[v].f[S] = v == 5 ? 0.9f : 0.1f;
+        m.vertices[v].f[T] = 0.5f;
+    }
     m.material = &mat;
     m.DiscardTrianglesTransp(0, 0.5f);
     EXPECT_EQ(Indices(m), (std::vector<int32_t>{0, 1, 2, 3}));
-    EXPECT_EQ(m.vertexCount, 4);
-    EXPECT_EQ(m.vertices[3].f[0], 600.0f);
+    EXPECT_EQ(Floats(m, 0), (V{300, 400, 500, 600}));
     m.DiscardTrianglesTransp(0, 0.5f);  // nothing left to remove
     fxCloseTraces();
     std::string text = fxtest::ReadFile(log);

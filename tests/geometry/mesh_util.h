@@ -47,6 +47,13 @@ inline std::vector<int32_t> Indices(const FXMesh& m) {
     return std::vector<int32_t>(m.indices, m.indices + m.indexCount);
 }
 
+// Float k of every vertex, in vertex order.
+inline std::vector<float> Floats(const FXMesh& m, int k) {
+    std::vector<float> v;
+    for (int i = 0; i < m.vertexCount; ++i) v.push_back(m.vertices[i].f[k]);
+    return v;
+}
+
 // Position, normal and texture coordinates: what the compact form keeps.
 inline void ExpectSameGeometry(const FXMesh& a, const FXMesh& b) {
     ASSERT_EQ(a.vertexCount, b.vertexCount);

@@ -69,8 +69,8 @@ TEST_F(CanvasLimits, MendedHeadersStillDecodeAtTheirTrueSize) {
     // the data decodes, so the refusals below are due to the size alone.
     std::string j = HugeJpeg(48, 32), p = HugePng(48, 32);
     FXCanvas c;
-    EXPECT_TRUE(c.CreateFromBufJpg(reinterpret_cast<unsigned char*>(&j[0]), static_cast<unsigned>(j.size())));
-    EXPECT_TRUE(c.CreateFromBufType(FX_IL_PNG, reinterpret_cast<unsigned char*>(&p[0]), static_cast<unsigned>(p.size())));
+    EXPECT_TRUE(imgtest::LoadBuf(&c, FX_IL_JPG, j));
+    EXPECT_TRUE(imgtest::LoadBuf(&c, FX_IL_PNG, p));
     EXPECT_EQ(c.GetWidth(), 48);
 }
 
@@ -106,9 +106,7 @@ TEST_F(CanvasLimits, AbsurdPicturesAreRefusedWithATraceLine) {
         std::string& d = cases[i].second;
         FXCanvas c;
         imgtest::TraceCapture cap(dir_);
-        EXPECT_FALSE(c.CreateFromBufType(cases[i].first, reinterpret_cast<unsigned char*>(&d[0]),
-                                         static_cast<unsigned>(d.size())))
-            << i;
+        EXPECT_FALSE(imgtest::LoadBuf(&c, cases[i].first, d)) << i;
         std::string file = F(std::string("huge.") + ext[i]);
         fxtest::WriteFile(file, d);
         EXPECT_FALSE(c.CreateFromPict(file.c_str())) << i;
@@ -138,39 +136,32 @@ TEST_F(CanvasLimits, AbsurdMasksAreRefused) {
     EXPECT_EQ(imgtest::Px(c, 0, 0) >> 24, 255u);
 }
 
-TEST_F(CanvasLimits, JpegCutRightAfterASegmentLengthIsRefused) {
-    // DevIL's reader never returns from such a stream.
-    std::vector<std::string> cut = {
-        std::string("\xff\xd8\xff\xfe\xf9\xdb", 6),
-        std::string("\xff\xd8\xff\x00\x92\xb5\xc1\xb1\xbf\xf6\xc8\x4e\xff\xfe\xf9\xdb", 16),
-        std::string("\xff\xd8\xff\xe1\x00\x10", 6),
-        std::string("\xff\xd8\x23\xff\xff\xe1\x98\x00", 8),
-        jpg_.substr(0, 2) + std::string("\xff\xe2\x01\x00", 4),
+TEST_F(CanvasLimits, HeadersCutInsideASegmentOrChunkAreRefused) {
+    // DevIL's JPEG reader never returns from a stream cut right after a
+    // segment length; its PNG reader would read and checksum 2 GB that are
+    // not there for a chunk claiming them (put in front of the image data).
+    std::string lying = png_;
+    lying.insert(33, std::string("\x7f\xff\xff\xf0tEXtabc", 11));
+    std::vector<std::pair<int, std::string>> cut = {
+        {FX_IL_JPG, std::string("\xff\xd8\xff\xfe\xf9\xdb", 6)},
+        {FX_IL_JPG, std::string("\xff\xd8\xff\x00\x92\xb5\xc1\xb1\xbf\xf6\xc8\x4e\xff\xfe\xf9\xdb", 16)},
+        {FX_IL_JPG, std::string("\xff\xd8\xff\xe1\x00\x10", 6)},
+        {FX_IL_JPG, std::string("\xff\xd8\x23\xff\xff\xe1\x98\x00", 8)},
+        {FX_IL_JPG, jpg_.substr(0, 2) + std::string("\xff\xe2\x01\x00", 4)},
+        {FX_IL_PNG, lying},
     };
     FXCanvas c;
     ASSERT_TRUE(c.CreateFromPict(F("pic.png").c_str()));
     for (size_t i = 0; i < cut.size(); i++) {
         imgtest::TraceCapture cap(dir_);
-        EXPECT_FALSE(c.CreateFromBufJpg(reinterpret_cast<unsigned char*>(&cut[i][0]), static_cast<unsigned>(cut[i].size())));
-        fxtest::WriteFile(F("cut.jpg"), cut[i]);
-        EXPECT_FALSE(c.CreateFromPict(F("cut.jpg").c_str()));
-        EXPECT_FALSE(c.LoadMask(F("cut.jpg").c_str()));
+        EXPECT_FALSE(imgtest::LoadBuf(&c, cut[i].first, cut[i].second)) << i;
+        std::string file = F(cut[i].first == FX_IL_JPG ? "cut.jpg" : "cut.png");
+        fxtest::WriteFile(file, cut[i].second);
+        EXPECT_FALSE(c.CreateFromPict(file.c_str())) << i;
+        EXPECT_FALSE(c.LoadMask(file.c_str())) << i;
         EXPECT_EQ(imgtest::Count(cap.Stop(), "cut inside a header segment or chunk: refused\n"), 3) << i;
     }
     EXPECT_EQ(c.GetWidth(), 48);
-}
-
-TEST_F(CanvasLimits, PngChunkClaimingMoreThanThereIsIsRefused) {
-    // The PNG reader inside DevIL would read and checksum 2 GB that are not
-    // there. The chunk goes in front of the image data.
-    std::string p = png_;
-    p.insert(33, std::string("\x7f\xff\xff\xf0tEXtabc", 11));
-    FXCanvas c;
-    imgtest::TraceCapture cap(dir_);
-    EXPECT_FALSE(c.CreateFromBufType(FX_IL_PNG, reinterpret_cast<unsigned char*>(&p[0]), static_cast<unsigned>(p.size())));
-    fxtest::WriteFile(F("lying.png"), p);
-    EXPECT_FALSE(c.CreateFromPict(F("lying.png").c_str()));
-    EXPECT_EQ(imgtest::Count(cap.Stop(), "cut inside a header segment or chunk: refused\n"), 2);
 }
 
 TEST_F(CanvasLimits, InconsistentDecodedImageIsRefused) {
@@ -182,7 +173,7 @@ TEST_F(CanvasLimits, InconsistentDecodedImageIsRefused) {
                     "\xa9\xdd\x0c\xb9", 36);
     FXCanvas c;
     imgtest::TraceCapture cap(dir_);
-    EXPECT_FALSE(c.CreateFromBufType(FX_IL_TGA, reinterpret_cast<unsigned char*>(&tga[0]), static_cast<unsigned>(tga.size())));
+    EXPECT_FALSE(imgtest::LoadBuf(&c, FX_IL_TGA, tga));
     fxtest::WriteFile(F("bad16.tga"), tga);
     EXPECT_FALSE(c.CreateFromPict(F("bad16.tga").c_str()));
     EXPECT_EQ(imgtest::Count(cap.Stop(), "inconsistent image: refused\n"), 2);
@@ -196,21 +187,15 @@ TEST_F(CanvasLimits, InconsistentDecodedImageIsRefused) {
     good[16] = 16;
     good[17] = 0x20;
     good += std::string("\x00\x7c\xe0\x03", 4);  // red, green in 5-5-5
-    ASSERT_TRUE(c.CreateFromBufType(FX_IL_TGA, reinterpret_cast<unsigned char*>(&good[0]), static_cast<unsigned>(good.size())));
+    ASSERT_TRUE(imgtest::LoadBuf(&c, FX_IL_TGA, good));
     EXPECT_EQ(imgtest::Px(c, 0, 0), imgtest::Rgba(248, 0, 0, 255));
     EXPECT_EQ(imgtest::Px(c, 1, 0), imgtest::Rgba(0, 248, 0, 255));
 }
 
-TEST(PictLimits, SizesAllowed) {
-    EXPECT_TRUE(fxPictSizeAllowed(1, 1));
-    EXPECT_TRUE(fxPictSizeAllowed(16384, 2048));
-    EXPECT_TRUE(fxPictSizeAllowed(8192, 4096));
-    EXPECT_FALSE(fxPictSizeAllowed(8192, 4097));
-    EXPECT_FALSE(fxPictSizeAllowed(16385, 1));
-    EXPECT_FALSE(fxPictSizeAllowed(1, 16385));
-    EXPECT_FALSE(fxPictSizeAllowed(0, 5));
-    EXPECT_FALSE(fxPictSizeAllowed(5, -1));
-    EXPECT_FALSE(fxPictSizeAllowed(100000, 100000));
+TEST(PictLimits, EachSideAndTheTotalAreBounded) {
+    for (auto [w, h] : {std::pair{1, 1}, {16384, 2048}, {8192, 4096}}) EXPECT_TRUE(fxPictSizeAllowed(w, h)) << w << "x" << h;
+    for (auto [w, h] : {std::pair{8192, 4097}, {16385, 1}, {1, 16385}, {0, 5}, {5, -1}, {100000, 100000}})
+        EXPECT_FALSE(fxPictSizeAllowed(w, h)) << w << "x" << h;
 }
 
 }  // namespace

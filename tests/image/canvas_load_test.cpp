@@ -49,10 +49,6 @@ protected:
         EXPECT_TRUE(Near(Px(c, w / 4, 3 * h / 4), kBlue, tol)) << what << " " << Hex(Px(c, w / 4, 3 * h / 4));
         EXPECT_TRUE(Near(Px(c, 3 * w / 4, 3 * h / 4), kWhite, tol)) << what;
     }
-    std::vector<unsigned char> Bytes(const std::string& path) {
-        std::string s = fxtest::ReadFile(path);
-        return std::vector<unsigned char>(s.begin(), s.end());
-    }
 };
 
 TEST_F(CanvasLoad, EveryPackageTypeDecodesTopRowFirst) {
@@ -61,20 +57,16 @@ TEST_F(CanvasLoad, EveryPackageTypeDecodesTopRowFirst) {
         ASSERT_TRUE(imgtest::MakeQuadrants(path, 64, 32, t.prefix, t.extra)) << t.ext;
         FXCanvas c;
         ASSERT_TRUE(c.CreateFromPict(path.c_str())) << t.ext;
-        EXPECT_EQ(c.GetWidth(), 64);
-        EXPECT_EQ(c.GetHeight(), 32);
-        EXPECT_EQ(c.GetWidthF(), 64.0f);
-        EXPECT_EQ(c.GetHeightF(), 32.0f);
-        EXPECT_EQ(c.pixmap.bufWidth, 64);
-        EXPECT_EQ(c.pixmap.bufHeight, 32);
-        EXPECT_TRUE(c.opaque) << t.ext;
-        EXPECT_FALSE(c.transparencyPicture);
+        EXPECT_EQ((std::vector<float>{float(c.GetWidth()), float(c.GetHeight()), c.GetWidthF(), c.GetHeightF(),
+                                      float(c.pixmap.bufWidth), float(c.pixmap.bufHeight)}),
+                  (std::vector<float>{64, 32, 64, 32, 64, 32}));
+        EXPECT_TRUE(c.opaque && !c.transparencyPicture) << t.ext;
         ExpectQuadrants(c, 64, 32, t.tol, t.ext);
 
         // The same bytes from memory with the type code the package stores.
-        std::vector<unsigned char> b = Bytes(path);
+        std::string b = fxtest::ReadFile(path);
         FXCanvas m;
-        ASSERT_TRUE(m.CreateFromBufType(t.type, b.data(), static_cast<unsigned>(b.size()))) << t.ext;
+        ASSERT_TRUE(imgtest::LoadBuf(&m, t.type, b)) << t.ext;
         ExpectQuadrants(m, 64, 32, t.tol, std::string("buffer ") + t.ext);
         EXPECT_EQ(0, memcmp(m.pixmap.pixels, c.pixmap.pixels, 64 * 32 * 4)) << t.ext;
     }
@@ -103,7 +95,7 @@ TEST_F(CanvasLoad, BottomUpAndTopDownFilesGiveTheSamePicture) {
     }
 }
 
-TEST_F(CanvasLoad, OddSizeGetsPowerOfTwoBufferWithClearColourMargin) {
+TEST_F(CanvasLoad, OddSizesGetPowerOfTwoBuffersWithClearColourMargin) {
     std::string path = F("odd.png");
     ASSERT_TRUE(imgtest::MakeQuadrants(path, 300, 200));
     FXCanvas c;
@@ -133,17 +125,13 @@ TEST_F(CanvasLoad, OddSizeGetsPowerOfTwoBufferWithClearColourMargin) {
     EXPECT_EQ(Px(c, 260, 0), 0x12345678u);
     EXPECT_EQ(Px(c, 0, 130), 0x12345678u);
     EXPECT_EQ(Px(c, 0, 0), kRed);
-}
 
-TEST_F(CanvasLoad, OnePixelPictureHasOnePixelBuffer) {
-    std::string path = F("one.png");
-    ASSERT_TRUE(imgtest::Convert("-size 1x1 xc:'rgb(1,2,3)' -type TrueColor '" + path + "'"));
-    FXCanvas c;
-    ASSERT_TRUE(c.CreateFromPict(path.c_str()));
-    EXPECT_EQ(c.pixmap.bufWidth, 1);
-    EXPECT_EQ(c.pixmap.bufHeight, 1);
-    EXPECT_EQ(c.pixmap.capacity, 1);
-    EXPECT_EQ(Px(c, 0, 0), Rgba(1, 2, 3, 255));
+    // One pixel: a one-pixel buffer.
+    ASSERT_TRUE(imgtest::Convert("-size 1x1 xc:'rgb(1,2,3)' -type TrueColor '" + F("one.png") + "'"));
+    FXCanvas one;
+    ASSERT_TRUE(one.CreateFromPict(F("one.png").c_str()));
+    EXPECT_EQ(one.pixmap.capacity, 1);
+    EXPECT_EQ(Px(one, 0, 0), Rgba(1, 2, 3, 255));
 }
 
 TEST_F(CanvasLoad, OneLessThanOpaquePixelClearsTheOpaqueFlag) {
@@ -194,8 +182,7 @@ TEST_F(CanvasLoad, TranInTheNameMakesRedTheAlphaOverWhite) {
 
     // Buffer loaders keep the flag as the owner set it.
     c.transparencyPicture = true;
-    ASSERT_TRUE(c.CreateFromBufType(FX_IL_PNG, reinterpret_cast<unsigned char*>(&bytes[0]),
-                                    static_cast<unsigned>(bytes.size())));
+    ASSERT_TRUE(imgtest::LoadBuf(&c, FX_IL_PNG, bytes));
     EXPECT_TRUE(c.transparencyPicture);
     for (int x = 0; x < 4; x++) EXPECT_EQ(Px(c, x, 0), want[x]) << x;
 }
@@ -321,9 +308,7 @@ TEST_F(CanvasLoad, CorruptAndTruncatedDataGiveFalseAndKeepThePicture) {
     std::vector<uint32_t> before(c.pixmap.pixels, c.pixmap.pixels + c.pixmap.capacity);
     for (auto& b : bad) {
         std::string& data = b.second.second;
-        EXPECT_FALSE(c.CreateFromBufType(b.second.first, reinterpret_cast<unsigned char*>(&data[0]),
-                                         static_cast<unsigned>(data.size())))
-            << b.first;
+        EXPECT_FALSE(imgtest::LoadBuf(&c, b.second.first, data)) << b.first;
         // The same bytes as a file, named by their type. (A file whose only
         // fault is its extension is still a good picture: DevIL looks at
         // the content when the extension's decoder refuses it.)

@@ -55,30 +55,20 @@ TEST_F(CanvasMask, SmallerMaskLeavesTheRestTransparent) {
     EXPECT_EQ(Px(c, 12, 2), Rgba(127, 127, 127, 255));
 }
 
-TEST_F(CanvasMask, LargerMaskIsRefused) {
-    FXCanvas c;
-    MakePicture(&c);
-    ASSERT_TRUE(imgtest::Convert("-size 11x6 xc:black -type TrueColor '" + F("wide.png") + "'"));
-    ASSERT_TRUE(imgtest::Convert("-size 10x7 xc:black -type TrueColor '" + F("tall.png") + "'"));
-    EXPECT_FALSE(c.LoadMask(F("wide.png").c_str()));
-    EXPECT_FALSE(c.LoadMask(F("tall.png").c_str()));
-    EXPECT_EQ(Px(c, 9, 5), Rgba(200, 100, 50, 255));
-    // Fits the buffer but not the used area: still refused.
-    ASSERT_TRUE(imgtest::Convert("-size 16x8 xc:black -type TrueColor '" + F("buf.png") + "'"));
-    EXPECT_FALSE(c.LoadMask(F("buf.png").c_str()));
-}
-
-TEST_F(CanvasMask, MaskOnAnEmptyCanvasOrFromNothingFails) {
+TEST_F(CanvasMask, LargerMasksMissingPicturesAndBadFilesAreRefused) {
     ASSERT_TRUE(imgtest::Convert("-size 2x2 xc:white -type TrueColor '" + F("m.png") + "'"));
     FXCanvas c;
-    EXPECT_FALSE(c.LoadMask(F("m.png").c_str()));
+    EXPECT_FALSE(c.LoadMask(F("m.png").c_str()));  // no picture to mask
     MakePicture(&c);
-    EXPECT_FALSE(c.LoadMask(""));
-    EXPECT_FALSE(c.LoadMask(nullptr));
-    EXPECT_FALSE(c.LoadMask(F("missing.png").c_str()));
+    // Wider, taller, or fitting the buffer but not the used area.
+    for (const char* size : {"11x6", "10x7", "16x8"}) {
+        ASSERT_TRUE(imgtest::Convert(std::string("-size ") + size + " xc:black -type TrueColor '" + F("big.png") + "'"));
+        EXPECT_FALSE(c.LoadMask(F("big.png").c_str())) << size;
+    }
     fxtest::WriteFile(F("junk.jpg"), "\xff\xd8\xff\xe0 not really");
-    EXPECT_FALSE(c.LoadMask(F("junk.jpg").c_str()));
-    EXPECT_EQ(Px(c, 0, 0), Rgba(200, 100, 50, 255));
+    for (const std::string& bad : {std::string(), F("missing.png"), F("junk.jpg")}) EXPECT_FALSE(c.LoadMask(bad.c_str())) << bad;
+    EXPECT_FALSE(c.LoadMask(nullptr));
+    EXPECT_EQ(Px(c, 9, 5), Rgba(200, 100, 50, 255));
 }
 
 TEST_F(CanvasMask, BottomUpMaskFileKeepsItsTopRowOnTop) {

@@ -1,6 +1,7 @@
 // Pixel buffers and the canvas operations that need no image library.
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "imgtest.h"
 #include "image/canvas.h"
@@ -12,15 +13,27 @@ using imgtest::Rgba;
 
 namespace {
 
-TEST(Pixmap, ReallocRoundsUpAndReusesLargeEnoughBuffers) {
+TEST(Pixmap, ReallocRoundsUpToPowersOfTwoOnlyWhenAsked) {
+    struct Case {
+        bool pow2;
+        int w, h, bufW, bufH;
+    } cases[] = {{true, 300, 200, 512, 256}, {true, 1, 1, 1, 1}, {true, 0, 0, 1, 1}, {false, 300, 7, 300, 7}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << (c.pow2 ? "" : " exact"));
+        FXPixmap p;
+        p.pow2 = c.pow2;
+        ASSERT_TRUE(p.Realloc(c.w, c.h));
+        EXPECT_EQ(p.usedWidth, c.w);
+        EXPECT_EQ(p.usedHeight, c.h);
+        EXPECT_EQ(p.bufWidth, c.bufW);
+        EXPECT_EQ(p.bufHeight, c.bufH);
+        EXPECT_EQ(p.capacity, c.bufW * c.bufH);
+    }
+}
+
+TEST(Pixmap, LargeEnoughBuffersAreReusedAndLargerOnesStartZeroed) {
     FXPixmap p;
-    EXPECT_TRUE(p.pow2);
     ASSERT_TRUE(p.Realloc(300, 200));
-    EXPECT_EQ(p.usedWidth, 300);
-    EXPECT_EQ(p.usedHeight, 200);
-    EXPECT_EQ(p.bufWidth, 512);
-    EXPECT_EQ(p.bufHeight, 256);
-    EXPECT_EQ(p.capacity, 512 * 256);
     p.Clear(0x11223344);
     uint32_t* buf = p.pixels;
     // Smaller, and the same number of pixels in another shape: kept, contents too.
@@ -35,57 +48,32 @@ TEST(Pixmap, ReallocRoundsUpAndReusesLargeEnoughBuffers) {
     ASSERT_TRUE(p.Realloc(513, 256));
     EXPECT_EQ(p.bufWidth, 1024);
     EXPECT_EQ(p.capacity, 1024 * 256);
-    EXPECT_EQ(p.pixels[0], 0u);  // fresh buffers start zeroed
-}
-
-TEST(Pixmap, WithoutPowerOfTwoTheBufferIsTheUsedSize) {
-    FXPixmap p;
-    p.pow2 = false;
-    ASSERT_TRUE(p.Realloc(300, 7));
-    EXPECT_EQ(p.bufWidth, 300);
-    EXPECT_EQ(p.bufHeight, 7);
-    EXPECT_EQ(p.capacity, 2100);
-}
-
-TEST(Pixmap, EmptyAndOnePixelSizes) {
-    FXPixmap p;
-    ASSERT_TRUE(p.Realloc(1, 1));
-    EXPECT_EQ(p.bufWidth, 1);
-    EXPECT_EQ(p.capacity, 1);
-    ASSERT_TRUE(p.Realloc(0, 0));
-    EXPECT_EQ(p.usedWidth, 0);
-    EXPECT_EQ(p.bufWidth, 1);
-    EXPECT_EQ(p.bufHeight, 1);
+    EXPECT_EQ(p.pixels[0], 0u);
 }
 
 TEST(Pixmap, AbsurdSizesAreRefusedAndChangeNothing) {
     FXPixmap p;
     ASSERT_TRUE(p.Realloc(10, 10));
     uint32_t* buf = p.pixels;
-    EXPECT_FALSE(p.Realloc(-1, 10));
-    EXPECT_FALSE(p.Realloc(10, -5));
-    EXPECT_FALSE(p.Realloc(16385, 1));
-    EXPECT_FALSE(p.Realloc(0, 1 << 30));
-    EXPECT_FALSE(p.Realloc(16384, 16384));
-    EXPECT_FALSE(p.Realloc(INT32_MAX, INT32_MAX));
+    for (auto [w, h] : {std::pair{-1, 10}, {10, -5}, {16385, 1}, {0, 1 << 30}, {16384, 16384}, {INT32_MAX, INT32_MAX}})
+        EXPECT_FALSE(p.Realloc(w, h)) << w << "x" << h;
     EXPECT_EQ(p.pixels, buf);
     EXPECT_EQ(p.usedWidth, 10);
     EXPECT_EQ(p.bufWidth, 16);
     EXPECT_TRUE(p.Realloc(16384, 2048));
 }
 
-TEST(Pixmap, ClearCoversTheWholeBufferAndDestroyEmpties) {
+TEST(Pixmap, ClearCoversTheWholeBufferAndDestroyEmptiesButKeepsTheFlag) {
     FXPixmap p;
     p.Clear(5);  // nothing to clear
     ASSERT_TRUE(p.Realloc(3, 3));
     p.Clear(-1);
-    for (int i = 0; i < 16; i++) EXPECT_EQ(p.pixels[i], 0xFFFFFFFFu);
+    EXPECT_EQ(std::vector<uint32_t>(p.pixels, p.pixels + 16), std::vector<uint32_t>(16, 0xFFFFFFFFu));
     p.pow2 = false;
     p.Destroy();
     EXPECT_EQ(p.pixels, nullptr);
-    EXPECT_EQ(p.capacity, 0);
-    EXPECT_EQ(p.bufWidth + p.bufHeight + p.usedWidth + p.usedHeight, 0);
-    EXPECT_FALSE(p.pow2);  // the flag stays
+    EXPECT_EQ(p.capacity + p.bufWidth + p.bufHeight + p.usedWidth + p.usedHeight, 0);
+    EXPECT_FALSE(p.pow2);
     p.Destroy();
 }
 
@@ -100,14 +88,8 @@ protected:
     }
 };
 
-TEST_F(CanvasOps, DefaultsAndDestroy) {
+TEST_F(CanvasOps, DestroyEmptiesAndRestoresTheFlags) {
     FXCanvas c;
-    EXPECT_TRUE(c.opaque);
-    EXPECT_TRUE(c.detectTransparency);
-    EXPECT_FALSE(c.transparencyPicture);
-    EXPECT_TRUE(c.clearBeforeLoad);
-    for (float f : c.clearColor) EXPECT_EQ(f, 0.0f);
-    EXPECT_TRUE(c.pixmap.pow2);
     Make(&c, 3, 3);
     c.opaque = false;
     c.transparencyPicture = true;

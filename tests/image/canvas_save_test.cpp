@@ -29,6 +29,16 @@ protected:
         const uint8_t* p = &px[(static_cast<size_t>(y) * w + x) * 4];
         return Rgba(p[0], p[1], p[2], p[3]);
     }
+    // The file's pixels as ImageMagick reads them; it must be w x h.
+    static std::vector<uint8_t> ReadBack(const std::string& path, int w, int h) {
+        int rw = 0, rh = 0;
+        std::vector<uint8_t> px;
+        EXPECT_TRUE(imgtest::ReadRgba(path, &rw, &rh, &px)) << path;
+        EXPECT_EQ(rw, w) << path;
+        EXPECT_EQ(rh, h) << path;
+        px.resize(static_cast<size_t>(w) * h * 4);  // a wrong size has failed already
+        return px;
+    }
 };
 
 TEST_F(CanvasSave, PictureInEveryWritableTypeIsUpright) {
@@ -37,18 +47,14 @@ TEST_F(CanvasSave, PictureInEveryWritableTypeIsUpright) {
     for (const char* ext : {"png", "bmp", "tga", "jpg"}) {
         std::string path = F(std::string("out.") + ext);
         ASSERT_TRUE(c.SaveToPict(path.c_str())) << ext;
-        int w = 0, h = 0;
-        std::vector<uint8_t> px;
-        ASSERT_TRUE(imgtest::ReadRgba(path, &w, &h, &px)) << ext;
-        ASSERT_EQ(w, 6);
-        ASSERT_EQ(h, 4);
+        std::vector<uint8_t> px = ReadBack(path, 6, 4);
         int tol = std::string(ext) == "jpg" ? 40 : 0;
         for (int y = 0; y < 4; y++)
             for (int x = 0; x < 6; x++) {
                 // Three channels; a fully transparent pixel is written black.
                 uint32_t want = A(x, y) == 0 ? Rgba(0, 0, 0, 255) : Rgba(40 * x, 60 * y, 7, 255);
-                EXPECT_TRUE(imgtest::Near(At(px, w, x, y), want, tol))
-                    << ext << " " << x << "," << y << " " << imgtest::Hex(At(px, w, x, y));
+                EXPECT_TRUE(imgtest::Near(At(px, 6, x, y), want, tol))
+                    << ext << " " << x << "," << y << " " << imgtest::Hex(At(px, 6, x, y));
             }
     }
 }
@@ -70,33 +76,20 @@ TEST_F(CanvasSave, RoundTripThroughTheCanvas) {
     }
 }
 
-TEST_F(CanvasSave, RgbaRegionKeepsAlpha) {
+TEST_F(CanvasSave, RegionsKeepAlphaOrMayReachIntoTheMargin) {
     FXCanvas c;
     Fill(&c);
-    std::string path = F("region.png");
-    ASSERT_TRUE(c.SaveToPict2(path.c_str(), 1, 0, 4, 4));
-    int w = 0, h = 0;
-    std::vector<uint8_t> px;
-    ASSERT_TRUE(imgtest::ReadRgba(path, &w, &h, &px));
-    ASSERT_EQ(w, 3);
-    ASSERT_EQ(h, 4);
+    // With alpha, inside the picture.
+    ASSERT_TRUE(c.SaveToPict2(F("region.png").c_str(), 1, 0, 4, 4));
+    std::vector<uint8_t> px = ReadBack(F("region.png"), 3, 4);
     for (int y = 0; y < 4; y++)
-        for (int x = 0; x < 3; x++) EXPECT_EQ(At(px, w, x, y), Rgba(40 * (x + 1), 60 * y, 7, A(x + 1, y)));
-}
-
-TEST_F(CanvasSave, PictureRegionMayReachIntoTheMargin) {
-    FXCanvas c;
-    Fill(&c);
-    std::string path = F("margin.png");
-    ASSERT_TRUE(c.SaveToPict1(path.c_str(), 4, 1, 8, 3));
-    int w = 0, h = 0;
-    std::vector<uint8_t> px;
-    ASSERT_TRUE(imgtest::ReadRgba(path, &w, &h, &px));
-    ASSERT_EQ(w, 4);
-    ASSERT_EQ(h, 2);
-    EXPECT_EQ(At(px, w, 0, 0), Rgba(160, 60, 7, 255));
-    EXPECT_EQ(At(px, w, 1, 1), Rgba(200, 120, 7, 255));
-    EXPECT_EQ(At(px, w, 2, 0), Rgba(1, 2, 3, 255));  // margin pixel, alpha 4
+        for (int x = 0; x < 3; x++) EXPECT_EQ(At(px, 3, x, y), Rgba(40 * (x + 1), 60 * y, 7, A(x + 1, y)));
+    // Without alpha, into the buffer's margin.
+    ASSERT_TRUE(c.SaveToPict1(F("margin.png").c_str(), 4, 1, 8, 3));
+    px = ReadBack(F("margin.png"), 4, 2);
+    EXPECT_EQ(At(px, 4, 0, 0), Rgba(160, 60, 7, 255));
+    EXPECT_EQ(At(px, 4, 1, 1), Rgba(200, 120, 7, 255));
+    EXPECT_EQ(At(px, 4, 2, 0), Rgba(1, 2, 3, 255));  // margin pixel, alpha 4
 }
 
 TEST_F(CanvasSave, MaskIsTheAlphaAsGrey) {
@@ -104,23 +97,13 @@ TEST_F(CanvasSave, MaskIsTheAlphaAsGrey) {
     Fill(&c);
     std::string path = F("mask.png");
     ASSERT_TRUE(c.SaveToMask(path.c_str()));
-    int w = 0, h = 0;
-    std::vector<uint8_t> px;
-    ASSERT_TRUE(imgtest::ReadRgba(path, &w, &h, &px));
-    ASSERT_EQ(w, 6);
-    ASSERT_EQ(h, 4);
+    std::vector<uint8_t> px = ReadBack(path, 6, 4);
     for (int y = 0; y < 4; y++)
-        for (int x = 0; x < 6; x++) {
-            int a = A(x, y);
-            EXPECT_EQ(At(px, w, x, y), Rgba(a, a, a, 255)) << x << "," << y;
-        }
-    std::string part = F("mask1.png");
-    ASSERT_TRUE(c.SaveToMask1(part.c_str(), 1, 0, 3, 1));
-    ASSERT_TRUE(imgtest::ReadRgba(part, &w, &h, &px));
-    ASSERT_EQ(w, 2);
-    ASSERT_EQ(h, 1);
-    EXPECT_EQ(At(px, w, 0, 0), Rgba(0, 0, 0, 255));
-    EXPECT_EQ(At(px, w, 1, 0), Rgba(255, 255, 255, 255));
+        for (int x = 0; x < 6; x++) EXPECT_EQ(At(px, 6, x, y), Rgba(A(x, y), A(x, y), A(x, y), 255)) << x << "," << y;
+    ASSERT_TRUE(c.SaveToMask1(F("mask1.png").c_str(), 1, 0, 3, 1));
+    px = ReadBack(F("mask1.png"), 2, 1);
+    EXPECT_EQ(At(px, 2, 0, 0), Rgba(0, 0, 0, 255));
+    EXPECT_EQ(At(px, 2, 1, 0), Rgba(255, 255, 255, 255));
 
     // A saved mask loads back as the same alpha.
     FXCanvas d;
@@ -150,19 +133,7 @@ TEST_F(CanvasSave, EmptyOrOutsideRegionsGiveFalseAndWriteNothing) {
     EXPECT_EQ(fxtest::ReadFile(path), "");
 }
 
-TEST_F(CanvasSave, ExistingFilesAreOverwritten) {
-    FXCanvas c;
-    Fill(&c);
-    std::string path = F("again.png");
-    fxtest::WriteFile(path, "old");
-    ASSERT_TRUE(c.SaveToPict(path.c_str()));
-    int w = 0, h = 0;
-    std::vector<uint8_t> px;
-    ASSERT_TRUE(imgtest::ReadRgba(path, &w, &h, &px));
-    EXPECT_EQ(w, 6);
-}
-
-TEST_F(CanvasSave, AFileThatCannotBeWrittenIsAFailedSave) {
+TEST_F(CanvasSave, AFileThatCannotBeWrittenIsAFailedSaveAndOldFilesAreOverwritten) {
     FXCanvas c;
     Fill(&c);
     std::string path = F("out.unknownext");
@@ -172,6 +143,10 @@ TEST_F(CanvasSave, AFileThatCannotBeWrittenIsAFailedSave) {
     std::string log = cap.Stop();
     EXPECT_EQ(fxtest::ReadFile(path), "");
     EXPECT_NE(log.find("save of " + path + " failed"), std::string::npos) << log;
+    // A file that is there already is overwritten.
+    fxtest::WriteFile(F("again.png"), "old");
+    ASSERT_TRUE(c.SaveToPict(F("again.png").c_str()));
+    ReadBack(F("again.png"), 6, 4);
 }
 
 TEST_F(CanvasSave, JpegQualityChangesTheFile) {

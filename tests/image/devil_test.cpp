@@ -1,6 +1,7 @@
 // The run-time binding: loading, its messages, the failure paths with real
 // and incomplete libraries, and the transparency rule on file names.
 #include <string>
+#include <vector>
 
 #include "imgtest.h"
 #include "image/canvas.h"
@@ -33,7 +34,7 @@ protected:
     fxtest::TempDir dir_;
 };
 
-TEST_F(Devil, LoadsTheSystemLibrariesAndUnloadsThem) {
+TEST_F(Devil, LoadsTheSystemLibrariesOnceAndUnloadsThem) {
     fxUnloadDevil();
     TraceCapture cap(dir_);
     ASSERT_TRUE(fxLoadDevil());
@@ -46,11 +47,15 @@ TEST_F(Devil, LoadsTheSystemLibrariesAndUnloadsThem) {
     pilGenImages(1, &id);
     EXPECT_NE(id, 0u);
     pilDeleteImages(1, &id);
+    void* il = ilDLL;
+    ASSERT_TRUE(fxLoadDevil());  // loading twice keeps one binding
+    EXPECT_EQ(ilDLL, il);
     fxUnloadDevil();
     EXPECT_FALSE(fxDevilLoaded());
     EXPECT_EQ(ilDLL, nullptr);
     EXPECT_EQ(iluDLL, nullptr);
     EXPECT_TRUE(AllEntryPointsNull());
+    fxUnloadDevil();  // harmless when nothing is loaded
     std::string log = cap.Stop();
     size_t a = log.find("loading devil\n"), b = log.find("loading ok\n"), c = log.find("unload devil\n");
     ASSERT_NE(a, std::string::npos) << log;
@@ -61,53 +66,40 @@ TEST_F(Devil, LoadsTheSystemLibrariesAndUnloadsThem) {
     EXPECT_EQ(log.find("#ERROR"), std::string::npos) << log;
 }
 
-TEST_F(Devil, MissingDevilFailsWithTwoMessages) {
-    fxUnloadDevil();
-    fxSetDevilLibraryNames("libIL-not-installed.so.1", nullptr);
-    TraceCapture cap(dir_);
-    EXPECT_FALSE(fxLoadDevil());
-    EXPECT_FALSE(fxDevilLoaded());
-    EXPECT_EQ(ilDLL, nullptr);
-    EXPECT_EQ(iluDLL, nullptr);
-    EXPECT_TRUE(AllEntryPointsNull());
-    std::string log = cap.Stop();
-    size_t a = log.find("failed to load devil.dll\n"), b = log.find("failed to load devil libraries\n");
-    ASSERT_NE(a, std::string::npos) << log;
-    ASSERT_NE(b, std::string::npos) << log;
-    EXPECT_LT(a, b);
-    EXPECT_EQ(log.find("ilu.dll"), std::string::npos);
-    EXPECT_EQ(log.find("loading ok"), std::string::npos);
-}
-
-TEST_F(Devil, MissingIluUnloadsDevilAgain) {
-    fxUnloadDevil();
-    fxSetDevilLibraryNames(nullptr, "libILU-not-installed.so.1");
-    TraceCapture cap(dir_);
-    EXPECT_FALSE(fxLoadDevil());
-    EXPECT_EQ(ilDLL, nullptr);
-    EXPECT_EQ(iluDLL, nullptr);
-    EXPECT_TRUE(AllEntryPointsNull());
-    std::string log = cap.Stop();
-    size_t a = log.find("failed to load ilu.dll\n"), b = log.find("failed to load devil libraries\n");
-    ASSERT_NE(a, std::string::npos) << log;
-    ASSERT_NE(b, std::string::npos) << log;
-    EXPECT_LT(a, b);
-    EXPECT_EQ(log.find("devil.dll"), std::string::npos);
-}
-
-TEST_F(Devil, LibraryLackingAnEntryPointFailsWithOneMessage) {
-    fxUnloadDevil();
-    fxSetDevilLibraryNames(FX_PARTIAL_IL_PATH, nullptr);
-    TraceCapture cap(dir_);
-    EXPECT_FALSE(fxLoadDevil());
-    EXPECT_EQ(ilDLL, nullptr);
-    EXPECT_EQ(iluDLL, nullptr);
-    EXPECT_TRUE(AllEntryPointsNull());
-    std::string log = cap.Stop();
-    EXPECT_EQ(Count(log, "failed to load devil libraries\n"), 1) << log;
-    EXPECT_EQ(log.find("devil.dll"), std::string::npos) << log;
-    EXPECT_EQ(log.find("ilu.dll"), std::string::npos) << log;
-    EXPECT_EQ(log.find("loading ok"), std::string::npos) << log;
+TEST_F(Devil, MissingOrIncompleteLibrariesFailCleanlyWithTheirMessages) {
+    struct Case {
+        const char* what;
+        const char* il;
+        const char* ilu;
+        std::vector<std::string> said;  // in this order, each once
+        std::vector<std::string> unsaid;
+    } cases[] = {
+        {"missing devil", "libIL-not-installed.so.1", nullptr,
+         {"failed to load devil.dll\n", "failed to load devil libraries\n"}, {"ilu.dll", "loading ok"}},
+        {"missing ilu (devil unloaded again)", nullptr, "libILU-not-installed.so.1",
+         {"failed to load ilu.dll\n", "failed to load devil libraries\n"}, {"devil.dll", "loading ok"}},
+        {"devil lacking an entry point", FX_PARTIAL_IL_PATH, nullptr, {"failed to load devil libraries\n"},
+         {"devil.dll", "ilu.dll", "loading ok"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fxUnloadDevil();
+        fxSetDevilLibraryNames(c.il, c.ilu);
+        TraceCapture cap(dir_);
+        EXPECT_FALSE(fxLoadDevil());
+        EXPECT_FALSE(fxDevilLoaded());
+        EXPECT_EQ(ilDLL, nullptr);
+        EXPECT_EQ(iluDLL, nullptr);
+        EXPECT_TRUE(AllEntryPointsNull());
+        std::string log = cap.Stop();
+        size_t last = 0;
+        for (const std::string& m : c.said) {
+            EXPECT_EQ(Count(log, m), 1) << m << log;
+            EXPECT_GE(log.find(m), last) << m << log;
+            last = log.find(m);
+        }
+        for (const std::string& m : c.unsaid) EXPECT_EQ(log.find(m), std::string::npos) << m << log;
+    }
 }
 
 TEST_F(Devil, PictureOperationsFailWhileUnloadedAndSaySoOnce) {
@@ -122,8 +114,7 @@ TEST_F(Devil, PictureOperationsFailWhileUnloadedAndSaySoOnce) {
     FXCanvas c;
     EXPECT_FALSE(c.CreateFromPict(pic.c_str()));
     EXPECT_FALSE(c.CreateFromPictResize(pic.c_str(), 0.5f, 0.5f));
-    EXPECT_FALSE(c.CreateFromBufType(FX_IL_PNG, reinterpret_cast<unsigned char*>(&bytes[0]),
-                                     static_cast<unsigned>(bytes.size())));
+    EXPECT_FALSE(imgtest::LoadBuf(&c, FX_IL_PNG, bytes));
     EXPECT_EQ(c.pixmap.pixels, nullptr);
     ASSERT_TRUE(c.pixmap.Realloc(4, 4));
     c.pixmap.Clear(-1);
@@ -145,28 +136,12 @@ TEST_F(Devil, PictureOperationsFailWhileUnloadedAndSaySoOnce) {
     EXPECT_NE(fxtest::ReadFile(out), "");
 }
 
-TEST_F(Devil, LoadingTwiceKeepsOneBinding) {
-    ASSERT_TRUE(fxLoadDevil());
-    void* il = ilDLL;
-    ASSERT_TRUE(fxLoadDevil());
-    EXPECT_EQ(ilDLL, il);
-    fxUnloadDevil();
-    fxUnloadDevil();  // harmless when nothing is loaded
-    EXPECT_EQ(ilDLL, nullptr);
-}
-
 TEST(TransFilename, FourLettersInAnyCaseAnywhere) {
-    EXPECT_TRUE(localDetectTransFilename("tran.png"));
-    EXPECT_TRUE(localDetectTransFilename("pics/BUBBLE_TRANSP.JPG"));
-    EXPECT_TRUE(localDetectTransFilename("ulTrAnslucent.bmp"));
-    EXPECT_TRUE(localDetectTransFilename("Strand/pic.jpg"));   // inside a folder name
-    EXPECT_TRUE(localDetectTransFilename("C:\\Tran\\a.png"));
-    EXPECT_TRUE(localDetectTransFilename("ttran"));            // overlapping start
-    EXPECT_FALSE(localDetectTransFilename("train.png"));
-    EXPECT_FALSE(localDetectTransFilename("tra n.png"));
-    EXPECT_FALSE(localDetectTransFilename("tra"));
-    EXPECT_FALSE(localDetectTransFilename("photo.jpg"));
-    EXPECT_FALSE(localDetectTransFilename(""));
+    // Inside a folder name, with an overlapping start, in any case.
+    for (const char* yes : {"tran.png", "pics/BUBBLE_TRANSP.JPG", "ulTrAnslucent.bmp", "Strand/pic.jpg", "C:\\Tran\\a.png",
+                            "ttran"})
+        EXPECT_TRUE(localDetectTransFilename(yes)) << yes;
+    for (const char* no : {"train.png", "tra n.png", "tra", "photo.jpg", ""}) EXPECT_FALSE(localDetectTransFilename(no)) << no;
     EXPECT_FALSE(localDetectTransFilename(nullptr));
 }
 

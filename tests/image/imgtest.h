@@ -76,6 +76,11 @@ inline std::string Hex(uint32_t p) {
     return b;
 }
 
+// Decodes bytes held in a string, as a package record would hand them over.
+inline bool LoadBuf(FXCanvas* c, int type, std::string& bytes) {
+    return c->CreateFromBufType(type, reinterpret_cast<unsigned char*>(&bytes[0]), static_cast<unsigned>(bytes.size()));
+}
+
 inline uint32_t Px(FXCanvas& c, int x, int y) {
     if (!c.pixmap.pixels || x < 0 || y < 0 || x >= c.pixmap.bufWidth || y >= c.pixmap.bufHeight) {
         ADD_FAILURE() << "pixel " << x << "," << y << " outside the buffer";

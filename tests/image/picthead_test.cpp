@@ -84,68 +84,41 @@ TEST(PictHead, GifFramesMustLieInsideTheirScreen) {
     EXPECT_EQ(Probe(cut.substr(0, 25), &w, &h), FX_PROBE_DAMAGED);  // inside the image's blocks
 }
 
+// n zero bytes with the given bytes set.
+std::string Head(size_t n, std::initializer_list<std::pair<int, int>> set) {
+    std::string s(n, '\0');
+    for (auto [at, v] : set) s[at] = static_cast<char>(v);
+    return s;
+}
+
+std::string Bmp(int headerSize) { return Head(26, {{0, 'B'}, {1, 'M'}, {14, headerSize}}); }
+
 TEST(PictHead, ReadsEachFormatsClaim) {
-    int64_t w = 0, h = 0;
-    EXPECT_EQ(Probe(Jpeg(640, 480, false), &w, &h), FX_PROBE_SIZE);
-    EXPECT_EQ(w, 640);
-    EXPECT_EQ(h, 480);
-    EXPECT_EQ(Probe(Jpeg(65535, 3, true), &w, &h), FX_PROBE_SIZE);
-    EXPECT_EQ(w, 65535);
-    EXPECT_EQ(h, 3);
-
-    std::string png = Png(100000, 7);
-    EXPECT_EQ(Probe(png, &w, &h), FX_PROBE_SIZE);
-    EXPECT_EQ(w, 100000);
-    EXPECT_EQ(h, 7);
-
-    std::string bmp(26, '\0');
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    bmp[14] = 40;
-    bmp[18] = 10;
-    bmp[22] = static_cast<char>(0xF6);  // -10: top-down
-    bmp[23] = bmp[24] = bmp[25] = static_cast<char>(0xFF);
-    EXPECT_EQ(Probe(bmp, &w, &h), FX_PROBE_SIZE);
-    EXPECT_EQ(w, 10);
-    EXPECT_EQ(h, 10);
-    std::string core(26, '\0');  // the old 12-byte header has 16-bit sizes
-    core[0] = 'B';
-    core[1] = 'M';
-    core[14] = 12;
-    core[18] = 5;
-    core[20] = 6;
-    EXPECT_EQ(Probe(core, &w, &h), FX_PROBE_SIZE);
-    EXPECT_EQ(w, 5);
-    EXPECT_EQ(h, 6);
-
-
-    std::string psd("8BPS\x00\x01\x00\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x09\x00\x00\x00\x08", 22);
-    EXPECT_EQ(Probe(psd, &w, &h), FX_PROBE_SIZE);
-    EXPECT_EQ(w, 8);
-    EXPECT_EQ(h, 9);
-
-    EXPECT_EQ(Probe("P6\n# comment 999 999\n 12\t34\n255\n", &w, &h), FX_PROBE_SIZE);
-    EXPECT_EQ(w, 12);
-    EXPECT_EQ(h, 34);
-
-    std::string pcx(128, '\0');
-    pcx[0] = 0x0A;
-    pcx[1] = 5;
-    pcx[2] = 1;
-    pcx[8] = 99;   // xmax
-    pcx[10] = 49;  // ymax
-    EXPECT_EQ(Probe(pcx, &w, &h), FX_PROBE_SIZE);
-    EXPECT_EQ(w, 100);
-    EXPECT_EQ(h, 50);
-
-    std::string tga(18, '\0');
-    tga[2] = 2;
-    tga[12] = 0x20;
-    tga[14] = 0x10;
-    tga[16] = 32;
-    EXPECT_EQ(Probe(tga, &w, &h), FX_PROBE_SIZE);
-    EXPECT_EQ(w, 32);
-    EXPECT_EQ(h, 16);
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int64_t w, h;
+    } cases[] = {
+        {"jpeg", Jpeg(640, 480, false), 640, 480},
+        {"jpeg behind fill bytes and a comment", Jpeg(65535, 3, true), 65535, 3},
+        {"png", Png(100000, 7), 100000, 7},
+        {"bmp, top-down", Bmp(40), 10, 10},
+        {"bmp with the old 12-byte header and 16-bit sizes", Bmp(12), 5, 6},
+        {"psd", std::string("8BPS\x00\x01\x00\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x09\x00\x00\x00\x08", 22), 8, 9},
+        {"ppm with a comment", "P6\n# comment 999 999\n 12\t34\n255\n", 12, 34},
+        {"pcx", Head(128, {{0, 0x0A}, {1, 5}, {2, 1}, {8, 99}, {10, 49}}), 100, 50},
+        {"tga", Head(18, {{2, 2}, {12, 0x20}, {14, 0x10}, {16, 32}}), 32, 16},
+    };
+    cases[3].bytes[18] = 10;
+    cases[3].bytes.replace(22, 4, "\xf6\xff\xff\xff");  // -10: top-down
+    cases[4].bytes[18] = 5;
+    cases[4].bytes[20] = 6;
+    for (const Case& c : cases) {
+        int64_t w = 0, h = 0;
+        EXPECT_EQ(Probe(c.bytes, &w, &h), FX_PROBE_SIZE) << c.what;
+        EXPECT_EQ(w, c.w) << c.what;
+        EXPECT_EQ(h, c.h) << c.what;
+    }
 }
 
 TEST(PictHead, UnknownWhenNothingIsClaimed) {
@@ -154,10 +127,7 @@ TEST(PictHead, UnknownWhenNothingIsClaimed) {
     EXPECT_EQ(Probe("hello, world: no picture here", &w, &h), FX_PROBE_UNKNOWN);
     EXPECT_EQ(Probe(std::string("\xff\xd8\xff\xd9", 4), &w, &h), FX_PROBE_UNKNOWN);  // no frame
     EXPECT_EQ(Probe(std::string("\xff\xd8\xff\xe0\x00\x01", 6), &w, &h), FX_PROBE_UNKNOWN);  // bad length
-    std::string notTga(18, '\0');
-    notTga[2] = 7;  // no such image type
-    notTga[16] = 24;
-    EXPECT_EQ(Probe(notTga, &w, &h), FX_PROBE_UNKNOWN);
+    EXPECT_EQ(Probe(Head(18, {{2, 7}, {16, 24}}), &w, &h), FX_PROBE_UNKNOWN);  // no such Targa type
     EXPECT_EQ(fxProbePictBytes(nullptr, 10, &w, &h), FX_PROBE_UNKNOWN);
 }
 
@@ -183,12 +153,7 @@ TEST(PictHead, JpegCutInsideASegmentIsDamaged) {
 TEST(PictHead, CutHeadersNeverReadPastTheirEnd) {
     // Every prefix of every header; the address sanitizer watches the reads,
     // and a cut header must not claim a size it does not hold.
-    std::string png = Png(256, 128);
-    std::string bmp(26, '\0');
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    bmp[14] = 40;
-    for (const std::string& full : {Jpeg(300, 200, true), png, bmp, Gif(1, 1, 0, 0, 1, 1)}) {
+    for (const std::string& full : {Jpeg(300, 200, true), Png(256, 128), Bmp(40), Gif(1, 1, 0, 0, 1, 1)}) {
         for (size_t n = 0; n < full.size(); n++) {
             std::string cut = full.substr(0, n);
             std::vector<uint8_t> heap(cut.begin(), cut.end());  // exact-size allocation

@@ -39,7 +39,7 @@ TEST_F(Text, FontOpensWithTheDefaultFace) {
     EXPECT_TRUE(rel.Create("truetype/dejavu/DejaVuSans-Bold.ttf", 12));
 }
 
-TEST_F(Text, SizeIsTheSumOfAdvancesByTheCellHeight) {
+TEST_F(Text, SizeIsTheSumOfAdvancesByTheCellHeightAndPositiveHeightsAreTheCell) {
     int w1 = 0, h1 = 0, w2 = 0, h2 = 0, wi = 0, hi = 0;
     ASSERT_TRUE(FXCanvas::GetTextSize("Velmira", &font_, &w1, &h1));
     ASSERT_TRUE(FXCanvas::GetTextSize("VelmiraVelmira", &font_, &w2, &h2));
@@ -56,20 +56,15 @@ TEST_F(Text, SizeIsTheSumOfAdvancesByTheCellHeight) {
     EXPECT_FALSE(FXCanvas::GetTextSize("x", nullptr, &we, &he));
     FXFontGDI none;
     EXPECT_FALSE(FXCanvas::GetTextSize("x", &none, &we, &he));
-}
-
-TEST_F(Text, PositiveHeightIsTheCellHeight) {
-    FXFontGDI f;
-    ASSERT_TRUE(f.Create(nullptr, 24));
-    int w = 0, h = 0;
-    ASSERT_TRUE(FXCanvas::GetTextSize("Hg", &f, &w, &h));
-    EXPECT_EQ(h, 24);
-    FXFontGDI small;
-    ASSERT_TRUE(small.Create(nullptr, 12));
-    int ws = 0, hs = 0;
-    ASSERT_TRUE(FXCanvas::GetTextSize("Hg", &small, &ws, &hs));
-    EXPECT_EQ(hs, 12);
-    EXPECT_LT(ws, w);
+    // A positive height is the cell height.
+    FXFontGDI f24, f12;
+    ASSERT_TRUE(f24.Create(nullptr, 24));
+    ASSERT_TRUE(f12.Create(nullptr, 12));
+    ASSERT_TRUE(FXCanvas::GetTextSize("Hg", &f24, &w1, &h1));
+    ASSERT_TRUE(FXCanvas::GetTextSize("Hg", &f12, &w2, &h2));
+    EXPECT_EQ(h1, 24);
+    EXPECT_EQ(h2, 12);
+    EXPECT_LT(w2, w1);
 }
 
 TEST_F(Text, PixelsCarryTheColourAndCoverageAlpha) {
@@ -98,22 +93,22 @@ TEST_F(Text, GlyphsSitOnTheBaseline) {
     FXCanvas c;
     float white[4] = {1, 1, 1, 1};
     ASSERT_TRUE(c.CreateFromText("H", &font_, white));
-    int top = -1, bottom = -1;
-    for (int y = 0; y < c.GetHeight(); y++)
-        for (int x = 0; x < c.GetWidth(); x++)
-            if ((Px(c, x, y) >> 24) > 128) {
-                if (top < 0) top = y;
-                bottom = y;
-            }
+    auto inkRows = [&](int* top, int* bottom) {
+        *top = *bottom = -1;
+        for (int y = 0; y < c.GetHeight(); y++)
+            for (int x = 0; x < c.GetWidth(); x++)
+                if ((Px(c, x, y) >> 24) > 128) {
+                    if (*top < 0) *top = y;
+                    *bottom = y;
+                }
+    };
+    int top, bottom;
+    inkRows(&top, &bottom);
     EXPECT_EQ(bottom, font_.ascent - 1);  // H stands on the baseline
     EXPECT_GT(top, 0);                    // and leaves room above for accents
-    // A descender reaches below it.
     ASSERT_TRUE(c.CreateFromText("g", &font_, white));
-    int lowest = -1;
-    for (int y = 0; y < c.GetHeight(); y++)
-        for (int x = 0; x < c.GetWidth(); x++)
-            if ((Px(c, x, y) >> 24) > 128) lowest = y;
-    EXPECT_GT(lowest, font_.ascent);
+    inkRows(&top, &bottom);
+    EXPECT_GT(bottom, font_.ascent);  // a descender reaches below it
 }
 
 TEST_F(Text, AlphaIsCoverageTimesTheColoursAlpha) {

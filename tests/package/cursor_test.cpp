@@ -13,61 +13,47 @@ struct Cursor {
     explicit Cursor(Bytes bytes) : b(std::move(bytes)) { d.InitData(b.empty() ? nullptr : b.data(), static_cast<int>(b.size())); }
 };
 
-TEST(Cursor, NewCursorIsEmpty) {
-    FXPackageData d;
-    EXPECT_EQ(d.start, nullptr);
-    EXPECT_EQ(d.remaining, 0);
-    EXPECT_EQ(d.ReadInt(), 0);
-    EXPECT_EQ(d.ReadBlc(1), nullptr);
-}
-
-TEST(Cursor, ShortIntLeavesPositionThenBoolReadsFirstByte) {
-    Cursor c({1, 2, 3});
-    EXPECT_EQ(c.d.ReadInt(), 0);
-    EXPECT_EQ(c.d.remaining, 3);
-    EXPECT_TRUE(c.d.ReadBool());
-    EXPECT_EQ(c.d.remaining, 2);
-}
-
-TEST(Cursor, BoolIsTrueOnlyForOne) {
-    Cursor c({2, 1, 0xff});
-    EXPECT_FALSE(c.d.ReadBool());
-    EXPECT_EQ(c.d.remaining, 2);
-    EXPECT_TRUE(c.d.ReadBool());
-    EXPECT_FALSE(c.d.ReadBool());
-}
-
-TEST(Cursor, ScalarsAreLittleEndian) {
-    Bytes b;
-    PutI32(&b, -123456789);
+TEST(Cursor, ScalarsAreLittleEndianAndBoolIsTrueOnlyForOne) {
     float f = 1.5f;
-    uint32_t fb;
-    memcpy(&fb, &f, 4);
-    PutI32(&b, static_cast<int32_t>(fb));
     double dv = -2.25e100;
+    uint32_t fb;
     uint64_t db;
+    memcpy(&fb, &f, 4);
     memcpy(&db, &dv, 8);
-    PutI32(&b, static_cast<int32_t>(db));
-    PutI32(&b, static_cast<int32_t>(db >> 32));
-    Cursor c(b);
+    Cursor c(Ints({-123456789, static_cast<int32_t>(fb), static_cast<int32_t>(db), static_cast<int32_t>(db >> 32)},
+                  std::string("\x02\x01\xff", 3)));
     EXPECT_EQ(c.d.ReadInt(), -123456789);
     EXPECT_EQ(c.d.ReadFloat(), 1.5f);
     EXPECT_EQ(c.d.ReadDouble(), -2.25e100);
+    EXPECT_FALSE(c.d.ReadBool());
+    EXPECT_TRUE(c.d.ReadBool());
+    EXPECT_FALSE(c.d.ReadBool());
     EXPECT_EQ(c.d.remaining, 0);
-    EXPECT_EQ(c.d.ReadDouble(), 0.0);
+    c.d.Reseek();
+    EXPECT_EQ(c.d.remaining, 19);
+    EXPECT_EQ(c.d.ReadInt(), -123456789);
 }
 
-TEST(Cursor, Float4NeedsSixteenBytes) {
-    Bytes b(15, 0);
-    Cursor c(b);
+TEST(Cursor, ShortReadsGiveZeroAndLeaveThePosition) {
+    FXPackageData empty;
+    EXPECT_EQ(empty.start, nullptr);
+    EXPECT_EQ(empty.ReadInt(), 0);
+    EXPECT_EQ(empty.ReadBlc(1), nullptr);
+    Cursor c(Bytes(15, 1));
     float out[4] = {7, 7, 7, 7};
-    c.d.ReadFloat4(out);
+    c.d.ReadFloat4(out);  // needs sixteen bytes
     EXPECT_EQ(out[0], 7);
     EXPECT_EQ(out[3], 7);
     EXPECT_EQ(c.d.remaining, 15);
+    c.d.ReadBlc(12);
+    EXPECT_EQ(c.d.ReadInt(), 0);
+    EXPECT_EQ(c.d.ReadDouble(), 0.0);
+    EXPECT_EQ(c.d.remaining, 3);
+    EXPECT_TRUE(c.d.ReadBool());  // one byte is still there
+    EXPECT_EQ(c.d.remaining, 2);
 }
 
-TEST(Cursor, BlocksStayInPlaceAndZeroMovesNothing) {
+TEST(Cursor, BlocksStayInPlaceAndNegativeSizesAreRefused) {
     Cursor c({10, 20, 30});
     EXPECT_EQ(c.d.ReadBlc(0), c.b.data());
     EXPECT_EQ(c.d.remaining, 3);
@@ -80,106 +66,53 @@ TEST(Cursor, BlocksStayInPlaceAndZeroMovesNothing) {
     EXPECT_EQ(c.d.ReadCopyBlc(&dst, -4), nullptr);
 }
 
-TEST(Cursor, ReseekReturnsToStart) {
-    Cursor c({1, 0, 0, 0, 2, 0, 0, 0});
-    c.d.ReadInt();
-    c.d.ReadInt();
-    c.d.Reseek();
-    EXPECT_EQ(c.d.remaining, 8);
-    EXPECT_EQ(c.d.ReadInt(), 1);
+TEST(Cursor, StringsWithOddCountsStayInsideTheirBytes) {
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        std::string text;
+        int remaining;  // after the read
+    } cases[] = {
+        {"zero count", Ints({0, 77}), "", 4},
+        {"negative count", Ints({-5, 77}), "", 4},
+        {"count past the end", Ints({1000}, "xy"), "xy", 0},
+        {"embedded NUL", Ints({5}, std::string("ab\0cd", 5)), "ab", 0},
+        {"longer than 1023", Ints({1500}, std::string(1500, 'q') + std::string("\x4d\0\0\0", 4)),
+         std::string(1023, 'q'), 4},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        Cursor c(k.bytes);
+        FXStr s("old");
+        c.d.ReadString(&s);
+        EXPECT_EQ(std::string(s.text), k.text);
+        EXPECT_EQ(s.len, static_cast<int>(k.text.size()));
+        EXPECT_EQ(c.d.remaining, k.remaining);
+        if (k.remaining == 4) {
+            EXPECT_EQ(c.d.ReadInt(), 77);
+        }
+    }
 }
 
-TEST(Cursor, StringZeroOrNegativeCountIsEmpty) {
-    Bytes b;
-    PutI32(&b, 0);
-    PutI32(&b, -5);
-    PutStr(&b, "abc");
-    Cursor c(b);
-    FXStr s("old");
-    c.d.ReadString(&s);
-    EXPECT_EQ(s.len, 0);
-    EXPECT_EQ(c.d.remaining, 11);
-    c.d.ReadString(&s);
-    EXPECT_EQ(s.len, 0);
-    EXPECT_EQ(c.d.remaining, 7);
-    c.d.ReadString(&s);
-    EXPECT_STREQ(s.text, "abc");
-    EXPECT_EQ(s.len, 3);
-}
-
-TEST(Cursor, StringCountPastTheEndTakesWhatIsThere) {
-    Bytes b;
-    PutI32(&b, 1000);
-    b.push_back('x');
-    b.push_back('y');
-    Cursor c(b);
-    FXStr s;
-    c.d.ReadString(&s);
-    EXPECT_STREQ(s.text, "xy");
-    EXPECT_EQ(c.d.remaining, 0);
-}
-
-TEST(Cursor, LongStringKeeps1023AndSkipsTheRest) {
-    Bytes b;
-    PutStr(&b, std::string(1500, 'q'));
-    PutI32(&b, 77);
-    Cursor c(b);
-    FXStr s;
-    c.d.ReadString(&s);
-    EXPECT_EQ(s.len, 1023);
-    EXPECT_EQ(s.text[1023], 0);
-    EXPECT_EQ(c.d.ReadInt(), 77);
-}
-
-TEST(Cursor, StringEndsAtEmbeddedNul) {
-    Bytes b;
-    PutStr(&b, std::string("ab\0cd", 5));
-    Cursor c(b);
-    FXStr s;
-    c.d.ReadString(&s);
-    EXPECT_EQ(s.len, 2);
-    EXPECT_EQ(c.d.remaining, 0);
-}
-
-TEST(Cursor, StringArrayKeepsEmptyAsNull) {
-    Bytes b;
-    PutI32(&b, 2);
-    PutI32(&b, 0);
-    PutStr(&b, "second");
-    Cursor c(b);
-    FXStrArray a;
-    c.d.ReadStringArray(&a);
-    ASSERT_EQ(a.count, 2);
-    EXPECT_EQ(a.data[0], nullptr);
-    EXPECT_STREQ(a.data[1], "second");
-}
-
-TEST(Cursor, ArrayShortOfItemsIsFilledWithZeros) {
-    Bytes b;
-    PutI32(&b, 3);
-    PutI32(&b, -7);
-    PutI32(&b, 9);
-    Cursor c(b);
+TEST(Cursor, ArraysShortOfItemsAreZeroFilledButNeverToALyingCount) {
+    Cursor shortOne(Ints({3, -7, 9}));
     FXArray a;
     a.PushInt(55);
-    c.d.ReadArray(&a);
+    shortOne.d.ReadArray(&a);
     ASSERT_EQ(a.count, 3);
     EXPECT_EQ(a.GetInt(0), -7);
     EXPECT_EQ(a.GetInt(1), 9);
     EXPECT_EQ(a.GetInt(2), 0);
-}
-
-TEST(Cursor, LyingCountsDoNotAllocateTheirClaim) {
+    Cursor negative(Ints({-3, 1}));
+    negative.d.ReadArray(&a);
+    EXPECT_EQ(a.count, 0);
     for (int32_t lie : {0x7fffffff, 0x10000000, 100000}) {
-        Bytes b;
-        PutI32(&b, lie);
-        PutI32(&b, 1);
-        PutI32(&b, 2);
-        Cursor c(b);
-        FXArray a;
-        c.d.ReadArray(&a);
-        EXPECT_EQ(a.count, 2 + FX_PCK_MAX_ZERO_FILL) << lie;
-        EXPECT_EQ(a.GetInt(1), 2);
+        SCOPED_TRACE(lie);
+        Cursor c(Ints({lie, 1, 2}));
+        FXArray ia;
+        c.d.ReadArray(&ia);
+        EXPECT_EQ(ia.count, 2 + FX_PCK_MAX_ZERO_FILL);
+        EXPECT_EQ(ia.GetInt(1), 2);
         c.d.Reseek();
         FXFloatArray fa;
         c.d.ReadFloatArray(&fa);
@@ -191,19 +124,8 @@ TEST(Cursor, LyingCountsDoNotAllocateTheirClaim) {
     }
 }
 
-TEST(Cursor, NegativeArrayCountGivesEmptyArray) {
-    Bytes b;
-    PutI32(&b, -3);
-    PutI32(&b, 1);
-    Cursor c(b);
-    FXArray a;
-    c.d.ReadArray(&a);
-    EXPECT_EQ(a.count, 0);
-}
-
-TEST(Cursor, WritesRoundTripThroughReads) {
-    Bytes b(200, 0xee);
-    Cursor c(b);
+TEST(Cursor, WritesRoundTripThroughReadsAndNeverPassTheEnd) {
+    Cursor c(Bytes(200, 0xee));
     FXArray ia;
     ia.PushInt(-1);
     ia.PushInt(400);
@@ -222,8 +144,7 @@ TEST(Cursor, WritesRoundTripThroughReads) {
     c.d.WriteStringArray(&sa);
     c.d.WriteArray(&ia);
     c.d.WriteFloatArray(&fa);
-    int written = c.d.size - c.d.remaining;
-    c.d.InitData(c.b.data(), written);
+    c.d.InitData(c.b.data(), c.d.size - c.d.remaining);
     EXPECT_TRUE(c.d.ReadBool());
     EXPECT_EQ(c.d.ReadInt(), -9);
     EXPECT_EQ(c.d.ReadFloat(), 3.5f);
@@ -238,7 +159,7 @@ TEST(Cursor, WritesRoundTripThroughReads) {
     c.d.ReadStringArray(&sb);
     ASSERT_EQ(sb.count, 2);
     EXPECT_STREQ(sb.data[0], "one");
-    EXPECT_EQ(sb.data[1], nullptr);
+    EXPECT_EQ(sb.data[1], nullptr);  // an empty string reads back as none
     FXArray ib;
     c.d.ReadArray(&ib);
     ASSERT_EQ(ib.count, 2);
@@ -248,18 +169,14 @@ TEST(Cursor, WritesRoundTripThroughReads) {
     ASSERT_EQ(fb.count, 1);
     EXPECT_EQ(fb.data[0], 0.25f);
     EXPECT_EQ(c.d.remaining, 0);
-}
-
-TEST(Cursor, WritesNeverPassTheEnd) {
-    Bytes b(6, 0);
-    Cursor c(b);
-    c.d.WriteInt(0x01020304);
-    c.d.WriteInt(5);  // two bytes left: nothing
-    EXPECT_EQ(c.d.remaining, 2);
-    c.d.WriteDouble(1.0);
-    c.d.WriteString("x");
-    EXPECT_EQ(c.d.remaining, 2);
-    EXPECT_EQ(c.b[4], 0);
+    // Writes never pass the end.
+    Cursor six(Bytes(6, 0));
+    six.d.WriteInt(0x01020304);
+    six.d.WriteInt(5);  // two bytes left: nothing
+    six.d.WriteDouble(1.0);
+    six.d.WriteString("x");
+    EXPECT_EQ(six.d.remaining, 2);
+    EXPECT_EQ(six.b[4], 0);
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
+
+#include "../support/testutil.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -21,6 +23,14 @@ inline void PutI32(Bytes* b, int32_t v) {
 inline void PutStr(Bytes* b, const std::string& s) {
     PutI32(b, static_cast<int32_t>(s.size()));
     b->insert(b->end(), s.begin(), s.end());
+}
+
+// Little-endian 32-bit values, then raw bytes.
+inline Bytes Ints(std::initializer_list<int32_t> vs, const std::string& tail = "") {
+    Bytes b;
+    for (int32_t v : vs) PutI32(&b, v);
+    b.insert(b.end(), tail.begin(), tail.end());
+    return b;
 }
 
 struct Rec {
@@ -72,37 +82,26 @@ inline Bytes PackageFile(const std::vector<Rec>& recs, bool scrambled) {
 }
 
 inline Bytes ReadAll(const std::string& path) {
-    Bytes b;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return b;
-    int c;
-    while ((c = fgetc(f)) != EOF) b.push_back(static_cast<uint8_t>(c));
-    fclose(f);
-    return b;
+    std::string s = fxtest::ReadFile(path);
+    return Bytes(s.begin(), s.end());
 }
 
 inline void WriteAll(const std::string& path, const Bytes& b) {
-    FILE* f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    if (!b.empty()) fwrite(b.data(), 1, b.size(), f);
-    fclose(f);
+    fxtest::WriteFile(path, std::string(b.begin(), b.end()));
 }
 
-inline void WriteAll(const std::string& path, const std::string& s) { WriteAll(path, Bytes(s.begin(), s.end())); }
+inline void WriteAll(const std::string& path, const std::string& s) { fxtest::WriteFile(path, s); }
+
+inline int RegularFiles(const std::string& dir) {
+    int n = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir)) n += e.is_regular_file();
+    return n;
+}
 
 // A fresh folder per test, removed afterwards.
 class ScratchTest : public ::testing::Test {
 protected:
-    std::string dir;
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = (std::filesystem::temp_directory_path() /
-               ("fxpkg_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
-                std::to_string(getpid())))
-                  .string();
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string P(const std::string& name) const { return dir + "/" + name; }
+    fxtest::TempDir tmp_;
+    std::string dir = tmp_.path();
+    std::string P(const std::string& name) const { return tmp_.File(name); }
 };
