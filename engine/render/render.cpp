@@ -220,6 +220,42 @@ void FXGL::UpdateLights() {
     }
 }
 
+namespace {
+
+// Binds the material's texture on the selected unit, or switches texturing
+// off there; returns whether a texture is on.
+bool localBindTexture(const FXMaterial* m) {
+    if (m && m->textureReady && m->glTexture) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, m->glTexture);
+        return true;
+    }
+    glDisable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return false;
+}
+
+// Names the material's texture if it has none, binds it for an upload.
+void localBeginUpload(FXMaterial* m) {
+    if (!m->glTexture) {
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        m->glTexture = name;
+    }
+    glBindTexture(GL_TEXTURE_2D, m->glTexture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+}
+
+void localEndUpload(GLint minFilter) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+}  // namespace
+
 void FXGL::ApplyMaterial(FXMaterial* m) {
     if (rs[FX_RS_TESTMATERIAL] || !m) return;
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, m->ambient);
@@ -227,29 +263,13 @@ void FXGL::ApplyMaterial(FXMaterial* m) {
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, m->specular);
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, m->emission);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, m->shininess);
-    if (m->textureReady && m->glTexture) {
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, m->glTexture);
-        rs[FX_RS_TEXTURE0] = true;
-    } else {
-        glDisable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        rs[FX_RS_TEXTURE0] = false;
-    }
+    rs[FX_RS_TEXTURE0] = localBindTexture(m);
 }
 
 void FXGL::ApplyMaterial2(FXMaterial* m) {
     if (rs[FX_RS_TESTMATERIAL] || !fxglActiveTexture) return;
     fxglActiveTexture(GL_TEXTURE1);
-    if (m && m->textureReady && m->glTexture) {
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, m->glTexture);
-        rs[FX_RS_TEXTURE1] = true;
-    } else {
-        glDisable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        rs[FX_RS_TEXTURE1] = false;
-    }
+    rs[FX_RS_TEXTURE1] = localBindTexture(m);
     fxglActiveTexture(GL_TEXTURE0);
 }
 
@@ -329,45 +349,24 @@ bool FXGL::PrepareTexture(FXMaterial* m) {
     FXCanvas* img = m->textureImage;
     // Nothing to upload: a texture name without pixels would draw garbage.
     if (!img || !img->pixmap.pixels || img->pixmap.bufWidth < 1 || img->pixmap.bufHeight < 1) return false;
-    if (!m->glTexture) {
-        GLuint name = 0;
-        glGenTextures(1, &name);
-        m->glTexture = name;
-    }
-    glBindTexture(GL_TEXTURE_2D, m->glTexture);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    localBeginUpload(m);
     if (m->mipmaps) {
         gluBuild2DMipmaps(GL_TEXTURE_2D, 4, img->pixmap.bufWidth, img->pixmap.bufHeight, GL_RGBA, GL_UNSIGNED_BYTE,
                           img->pixmap.pixels);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        localEndUpload(GL_LINEAR_MIPMAP_LINEAR);
     } else {
         glTexImage2D(GL_TEXTURE_2D, 0, 4, img->pixmap.bufWidth, img->pixmap.bufHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                      img->pixmap.pixels);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        localEndUpload(GL_LINEAR);
     }
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glBindTexture(GL_TEXTURE_2D, 0);
     return true;
 }
 
 bool FXGL::FastPrepareTexture(FXMaterial* m, FXPixmap* p) {
     if (!m || !p || !p->pixels || p->bufWidth < 1 || p->bufHeight < 1) return false;
-    if (!m->glTexture) {
-        GLuint name = 0;
-        glGenTextures(1, &name);
-        m->glTexture = name;
-    }
-    glBindTexture(GL_TEXTURE_2D, m->glTexture);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    localBeginUpload(m);
     glTexImage2D(GL_TEXTURE_2D, 0, 4, p->bufWidth, p->bufHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, p->pixels);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    localEndUpload(GL_LINEAR);
     m->texScaleU = static_cast<float>(p->usedWidth) / static_cast<float>(p->bufWidth);
     m->texScaleV = static_cast<float>(p->usedHeight) / static_cast<float>(p->bufHeight);
     m->textureReady = true;
