@@ -2,6 +2,9 @@
 # Builds the libFuzzer targets with clang in build-fuzz/, makes a seed corpus
 # of real packages, and runs every target for a bounded time.
 #   FUZZ_SECONDS   seconds per target (default 60)
+#   FUZZ_FIXED=1   instead: a fixed seed and a fixed number of runs per target
+#                  (about a minute each here), so a run gives the same result
+#                  every time; the tests use this
 #   FUZZ_JOBS      build jobs (default 2)
 # Exits non-zero when a build fails or a target finds a crash.
 set -euo pipefail
@@ -76,11 +79,25 @@ for t in "${targets[@]}"; do
   corpus="$build/fuzz-corpus/$t"
   artifacts="$build/fuzz-artifacts/$t"
   mkdir -p "$corpus" "$artifacts"
-  echo "fuzz.sh: running $t for ${secs}s"
   # DevIL leaks on its own error paths, and decoding takes more memory.
   rss=2048 leaks=1
   [ "$t" = fuzz_canvas ] && rss=3000 leaks=0
-  if ! ASAN_OPTIONS="detect_leaks=$leaks" "$build/fuzz/$t" -max_total_time="$secs" -timeout=20 -rss_limit_mb=$rss \
+  if [ "${FUZZ_FIXED:-0}" = 1 ]; then
+    case "$t" in
+      fuzz_package) runs=100000 ;;
+      fuzz_mesh) runs=30000 ;;
+      fuzz_phaser) runs=1000000 ;;
+      *) runs=10000 ;;
+    esac
+    # A fresh corpus each time: the same seed over the same inputs.
+    rm -rf "$corpus" && mkdir -p "$corpus"
+    bound=(-seed=1 -runs=$runs)
+    echo "fuzz.sh: running $t for $runs inputs"
+  else
+    bound=(-max_total_time="$secs")
+    echo "fuzz.sh: running $t for ${secs}s"
+  fi
+  if ! ASAN_OPTIONS="detect_leaks=$leaks" "$build/fuzz/$t" "${bound[@]}" -timeout=20 -rss_limit_mb=$rss \
        -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" "$(seeds_for "$t")"; then
     echo "fuzz.sh: $t FAILED; reproducer in $artifacts" >&2
     status=1

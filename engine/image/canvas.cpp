@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <new>
 
 #include "base/paths.h"
@@ -90,13 +91,44 @@ bool localProbeAllows(const char* what, FXPictProbe probe, int64_t w, int64_t h)
     return false;
 }
 
+// TGA has no signature, so an implausible header goes unrecognised by the
+// probe; but data that is to be decoded as TGA gets its size read from the
+// header anyway, since the decoder allocates whatever the header claims.
+void localTgaFallback(FXPictProbe* probe, const uint8_t* head, size_t n, int64_t* w, int64_t* h) {
+    if (*probe != FX_PROBE_UNKNOWN) return;
+    if (n < 18) {
+        *probe = FX_PROBE_DAMAGED;
+        return;
+    }
+    *w = head[12] | head[13] << 8;
+    *h = head[14] | head[15] << 8;
+    *probe = FX_PROBE_SIZE;
+}
+
+bool localIsTgaName(const char* native) {
+    size_t n = strlen(native);
+    return n >= 4 && strcasecmp(native + n - 4, ".tga") == 0;
+}
+
 bool localProbeFile(const char* native) {
     FILE* f = fopen(native, "rb");
     if (!f) return false;
     int64_t w = 0, h = 0;
     FXPictProbe probe = fxProbePictFile(f, &w, &h);
+    if (localIsTgaName(native)) {
+        uint8_t head[18];
+        size_t got = fseek(f, 0, SEEK_SET) == 0 ? fread(head, 1, sizeof head, f) : 0;
+        localTgaFallback(&probe, head, got, &w, &h);
+    }
     fclose(f);
     return localProbeAllows(native, probe, w, h);
+}
+
+bool localProbeData(const char* what, int type, const uint8_t* data, size_t size) {
+    int64_t w = 0, h = 0;
+    FXPictProbe probe = fxProbePictBytes(data, size, &w, &h);
+    if (type == FX_IL_TGA) localTgaFallback(&probe, data, size, &w, &h);
+    return localProbeAllows(what, probe, w, h);
 }
 
 // Decodes into a new bound image; the name goes to names->ids[0].
@@ -201,9 +233,7 @@ bool FXCanvas::Decode(Source src, const char* path, int type, const uint8_t* dat
         if (!localProbeFile(native.text)) return false;
     } else {
         if (!data || size == 0) return false;
-        int64_t pw = 0, ph = 0;
-        FXPictProbe probe = fxProbePictBytes(data, size, &pw, &ph);
-        if (!localProbeAllows("data", probe, pw, ph)) return false;
+        if (!localProbeData("data", type, data, size)) return false;
     }
 
     FXDevilLock lock;
@@ -312,9 +342,8 @@ bool FXCanvas::DecodeMask(Source src, const char* path, int type, const uint8_t*
     if (fromFile) {
         if (!localProbeFile(native.text)) return false;
     } else {
-        int64_t pw = 0, ph = 0;
-        FXPictProbe probe = fxProbePictBytes(data, size, &pw, &ph);
-        if (!localProbeAllows("mask data", probe, pw, ph)) return false;
+        if (!data || size == 0) return false;
+        if (!localProbeData("mask data", type, data, size)) return false;
     }
 
     FXDevilLock lock;

@@ -1,6 +1,7 @@
 #include "image/picthead.h"
 
 #include <cstring>
+#include <strings.h>
 
 bool fxPictSizeAllowed(int64_t w, int64_t h) {
     if (w < 1 || h < 1) return false;
@@ -301,7 +302,10 @@ FXPictProbe localProbe(Source& s, int64_t* w, int64_t* h) {
         // A negative height marks a top-down picture.
         return localSize(bw, bh < 0 ? -bh : bh, w, h);
     }
-    if (have >= 6 && (memcmp(b, "GIF87a", 6) == 0 || memcmp(b, "GIF89a", 6) == 0)) return localGif(s, w, h);
+    // The decoder takes the signature in any letter case ("GIF87A" too).
+    if (have >= 6 && strncasecmp(reinterpret_cast<const char*>(b), "GIF8", 4) == 0 && (b[4] == '7' || b[4] == '9') &&
+        (b[5] == 'a' || b[5] == 'A'))
+        return localGif(s, w, h);
     if (have >= 22 && memcmp(b, "8BPS", 4) == 0) return localSize(localBe32(b + 18), localBe32(b + 14), w, h);
     if (have >= 2 && b[0] == 'P' && b[1] >= '1' && b[1] <= '6') {
         uint8_t t[1024];

@@ -198,4 +198,18 @@ TEST(PictLimits, EachSideAndTheTotalAreBounded) {
         EXPECT_FALSE(fxPictSizeAllowed(w, h)) << w << "x" << h;
 }
 
+TEST_F(CanvasLimits, AnImplausibleTgaHeaderStillHasItsSizeChecked) {
+    // Found by fuzzing: a colour-map type no TGA has hides the header from
+    // the probe, and the decoder then allocated the 18531 x 65452 it claims.
+    ASSERT_TRUE(fxLoadDevil());
+    const unsigned char tga[] = {0x00, 0xf6, 0x02, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                 0x00, 0x4a, 0x63, 0x48, 0xac, 0xff, 0x18, 0x00, 0x22};
+    std::vector<unsigned char> data(tga, tga + sizeof tga);
+    FXCanvas c;
+    EXPECT_FALSE(c.CreateFromBufType(FX_IL_TGA, data.data(), static_cast<unsigned>(data.size())));
+    EXPECT_EQ(c.pixmap.pixels, nullptr);
+    // Too short to hold a TGA header at all.
+    EXPECT_FALSE(c.CreateFromBufType(FX_IL_TGA, data.data(), 10));
+}
+
 }  // namespace

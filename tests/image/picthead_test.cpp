@@ -77,6 +77,11 @@ TEST(PictHead, GifFramesMustLieInsideTheirScreen) {
     // The decoder would write this frame far outside the screen it allocates.
     EXPECT_EQ(Probe(Gif(16, 32, 0xecec, 0xecec, 3, 4), &w, &h), FX_PROBE_DAMAGED);
     EXPECT_EQ(Probe(Gif(16, 32, 8, 0, 9, 1), &w, &h), FX_PROBE_DAMAGED);
+    // The decoder also takes an upper-case signature: so does the check.
+    std::string upper = Gif(16, 32, 0xecec, 0xecec, 3, 4);
+    upper[0] = 'g';
+    upper[5] = 'A';
+    EXPECT_EQ(Probe(upper, &w, &h), FX_PROBE_DAMAGED);
     std::string badCode = Gif(4, 4, 0, 0, 4, 4);
     badCode[23] = 12;  // an LZW code size no GIF has
     EXPECT_EQ(Probe(badCode, &w, &h), FX_PROBE_DAMAGED);
