@@ -87,7 +87,7 @@ for t in "${targets[@]}"; do
       fuzz_package) runs=100000 ;;
       fuzz_mesh) runs=30000 ;;
       fuzz_phaser) runs=1000000 ;;
-      *) runs=10000 ;;
+      *) runs=30000 ;;
     esac
     # A fresh corpus each time: the same seed over the same inputs.
     rm -rf "$corpus" && mkdir -p "$corpus"
