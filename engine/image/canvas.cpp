@@ -221,6 +221,29 @@ bool localBoundImageSound(const char* what) {
     return ok;
 }
 
+// The header check before the library sees a file or a buffer.
+bool localProbeSource(bool fromFile, const char* native, const char* what, int type, const uint8_t* data,
+                      size_t size) {
+    if (fromFile) return localProbeFile(native);
+    if (!data || size == 0) return false;
+    return localProbeData(what, type, data, size);
+}
+
+// Decodes into a new bound image and checks what came out; the caller holds
+// the library's lock.
+bool localDecodeChecked(const char* kind, bool fromFile, const char* native, int type, const uint8_t* data,
+                        size_t size, ImageNames* names, int* w, int* h) {
+    if (!localLoad(fromFile, native, type, data, size, names)) return false;
+    *w = pilGetInteger(FX_IL_IMAGE_WIDTH);
+    *h = pilGetInteger(FX_IL_IMAGE_HEIGHT);
+    const char* what = fromFile ? native : "data";
+    if (!fxPictSizeAllowed(*w, *h)) {
+        err("%s %s of %d x %d pixels: refused\n", kind, what, *w, *h);
+        return false;
+    }
+    return localBoundImageSound(what);
+}
+
 // Clones the bound image into names->ids[1] as 8-bit RGBA and checks that
 // the pixels are what the copy loops will read: w x h pixels of 4 bytes.
 const uint8_t* localConvert(ImageNames* names, int w, int h, bool* bottomUp) {
@@ -272,23 +295,12 @@ bool FXCanvas::Decode(Source src, const char* path, int type, const uint8_t* dat
     if (!fxDevilReady()) return false;
     bool fromFile = src == kFromFile;
     NativePath native(fromFile ? path : "");
-    if (fromFile) {
-        if (!localProbeFile(native.text)) return false;
-    } else {
-        if (!data || size == 0) return false;
-        if (!localProbeData("data", type, data, size)) return false;
-    }
+    if (!localProbeSource(fromFile, native.text, "data", type, data, size)) return false;
 
     FXDevilLock lock;
     ImageNames names;
-    if (!localLoad(fromFile, native.text, type, data, size, &names)) return false;
-    int w = pilGetInteger(FX_IL_IMAGE_WIDTH);
-    int h = pilGetInteger(FX_IL_IMAGE_HEIGHT);
-    if (!fxPictSizeAllowed(w, h)) {
-        err("picture %s of %d x %d pixels: refused\n", fromFile ? native.text : "data", w, h);
-        return false;
-    }
-    if (!localBoundImageSound(fromFile ? native.text : "data")) return false;
+    int w = 0, h = 0;
+    if (!localDecodeChecked("picture", fromFile, native.text, type, data, size, &names, &w, &h)) return false;
     if (resize) {
         // The product as the engine always computed it: in single precision,
         // truncated toward zero.
@@ -382,23 +394,12 @@ bool FXCanvas::DecodeMask(Source src, const char* path, int type, const uint8_t*
     if (!fxDevilReady()) return false;
     bool fromFile = src == kFromFile;
     NativePath native(fromFile ? path : "");
-    if (fromFile) {
-        if (!localProbeFile(native.text)) return false;
-    } else {
-        if (!data || size == 0) return false;
-        if (!localProbeData("mask data", type, data, size)) return false;
-    }
+    if (!localProbeSource(fromFile, native.text, "mask data", type, data, size)) return false;
 
     FXDevilLock lock;
     ImageNames names;
-    if (!localLoad(fromFile, native.text, type, data, size, &names)) return false;
-    int w = pilGetInteger(FX_IL_IMAGE_WIDTH);
-    int h = pilGetInteger(FX_IL_IMAGE_HEIGHT);
-    if (!fxPictSizeAllowed(w, h)) {
-        err("mask %s of %d x %d pixels: refused\n", fromFile ? native.text : "data", w, h);
-        return false;
-    }
-    if (!localBoundImageSound(fromFile ? native.text : "data")) return false;
+    int w = 0, h = 0;
+    if (!localDecodeChecked("mask", fromFile, native.text, type, data, size, &names, &w, &h)) return false;
     if (!pixmap.pixels || w > pixmap.usedWidth || h > pixmap.usedHeight) return false;
     bool bottomUp = false;
     const uint8_t* px = localConvert(&names, w, h, &bottomUp);
