@@ -185,14 +185,19 @@ bool FXMesh::SaveMesh(FILE* f) const {
     return !ferror(f);
 }
 
+// The fields both file forms open with: material, scales, pass, colour mode.
+static void localReadHead(FXMesh* m, FILE* f, FXMatlib* lib) {
+    m->materialName.Load(f);
+    m->material = lib ? lib->FindMaterial(m->materialName) : nullptr;
+    m->loadedScaleU = localReadFloat(f);
+    m->loadedScaleV = localReadFloat(f);
+    m->renderPass = localReadInt(f);
+    m->colorMode = localReadInt(f);
+}
+
 bool FXMesh::LoadMesh(FILE* f, FXMatlib* lib) {
     if (!f) return false;
-    materialName.Load(f);
-    material = lib ? lib->FindMaterial(materialName) : nullptr;
-    loadedScaleU = localReadFloat(f);
-    loadedScaleV = localReadFloat(f);
-    renderPass = localReadInt(f);
-    colorMode = localReadInt(f);
+    localReadHead(this, f, lib);
 
     int32_t v = localReadInt(f);
     std::vector<FXVertex> vbuf;
@@ -278,12 +283,7 @@ void localSizeFromHeader(FXMesh* m, int32_t v, int32_t i, int64_t bytesLeft) {
 
 bool FXMesh::LoadMeshI(FILE* f, FXMatlib* lib) {
     if (!f) return false;
-    materialName.Load(f);
-    material = lib ? lib->FindMaterial(materialName) : nullptr;
-    loadedScaleU = localReadFloat(f);
-    loadedScaleV = localReadFloat(f);
-    renderPass = localReadInt(f);
-    colorMode = localReadInt(f);
+    localReadHead(this, f, lib);
     int32_t v = localReadInt(f);
     int32_t i = localReadInt(f);
     localSizeFromHeader(this, v, i, fxBytesLeft(f));

@@ -295,35 +295,33 @@ void FXPackageData::ReadStringArray(FXStrArray* a) {
     }
 }
 
-void FXPackageData::ReadArray(FXArray* a) {
-    if (!a) return;
+// A list of 4-byte items: the stored ones are read, the rest of the stated
+// count (within the cap of localListCount) stays zero from Realloc.
+template <typename Array, typename Put>
+void localReadList4(FXPackageData* d, Array* a, Put put) {
     a->DestroyBuf();
-    if (remaining <= 3) return;
-    int m = ReadInt();
-    int n = localListCount(m, remaining, 4);
+    if (d->remaining <= 3) return;
+    int m = d->ReadInt();
+    int n = localListCount(m, d->remaining, 4);
     if (n <= 0) return;
     a->Realloc(n);
-    int have = std::min(n, remaining / 4);
-    for (int i = 0; i < have; ++i) a->SetInt(i, static_cast<int32_t>(localGet32(pos + 4 * i)));
-    pos += 4 * have;
-    remaining -= 4 * have;
-    a->count = n;  // the tail past the stored items is zero from Realloc
+    int have = std::min(n, d->remaining / 4);
+    for (int i = 0; i < have; ++i) put(a, i, d->pos + 4 * i);
+    d->pos += 4 * have;
+    d->remaining -= 4 * have;
+    a->count = n;
+}
+
+void FXPackageData::ReadArray(FXArray* a) {
+    if (!a) return;
+    localReadList4(this, a, [](FXArray* x, int i, const uint8_t* p) { x->SetInt(i, static_cast<int32_t>(localGet32(p))); });
 }
 
 void FXPackageData::ReadFloatArray(FXFloatArray* a) {
     if (!a) return;
-    a->DestroyBuf();
-    if (remaining <= 3) return;
-    int m = ReadInt();
-    int n = localListCount(m, remaining, 4);
-    if (n <= 0) return;
-    a->Realloc(n);
-    int have = std::min(n, remaining / 4);
-    for (int i = 0; i < have; ++i) a->data[i] = localGetFloat(pos + 4 * i);
-    pos += 4 * have;
-    remaining -= 4 * have;
-    a->count = n;
+    localReadList4(this, a, [](FXFloatArray* x, int i, const uint8_t* p) { x->data[i] = localGetFloat(p); });
 }
+
 
 bool FXPackageData::WriteBlc(const void* p, int n) {
     if (n < 0 || remaining < n || (!p && n > 0)) return false;
