@@ -18,7 +18,7 @@
 #include "app/velmira.h"
 #include "base/other.h"
 #include "base/trace.h"
-#include "render/display.h"
+#include "base/display.h"
 
 namespace {
 

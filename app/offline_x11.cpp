@@ -15,7 +15,7 @@
 #include "app/velmira.h"
 #include "base/other.h"
 #include "image/canvas.h"
-#include "render/display.h"
+#include "base/display.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "app/velmira.h"
 #include "base/trace.h"
-#include "render/3dmath.h"
+#include "math/3dmath.h"
 
 FXPackage pck;
 FXGL gr;

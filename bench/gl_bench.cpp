@@ -12,7 +12,7 @@
 #include "geometry/desk.h"
 #include "image/canvas.h"
 #include "image/pixmap.h"
-#include "render/display.h"
+#include "base/display.h"
 #include "render/gl.h"
 #include "render/material.h"
 
@@ -83,14 +83,14 @@ int main() {
         upd += Ms(a);
         a = Clock::now();
         gl.Clrscr(true, true, false);
-        gl.RenderMesh(&desk.mesh);
+        desk.mesh.Render(&gl);
         glFinish();
         draw += Ms(a);
         a = Clock::now();
         gl.RenderEnd();
         swap += Ms(a);
     }
-    printf("30x30 desk per frame at %dx%d: updates %.3f ms, clear+RenderMesh %.3f ms, swap %.3f ms\n",
+    printf("30x30 desk per frame at %dx%d: updates %.3f ms, clear+draw %.3f ms, swap %.3f ms\n",
            gl.viewWidth, gl.viewHeight, upd / frames, draw / frames, swap / frames);
 
     mm.Destroy();

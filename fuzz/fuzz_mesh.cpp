@@ -14,16 +14,6 @@
 #include "render/env.h"
 #include "render/matlib.h"
 
-// The mesh sources are built here without the render and image folders
-// (they would bring in OpenGL, X11, FreeType and DevIL). These stand in for
-// the three things the mesh code takes from them: no environment, no
-// material is ever found, and there is no picture to sample.
-PEnv* fxglobalEnv = nullptr;
-FXMaterial* FXMatlib::FindMaterial(const char*) { return nullptr; }
-void FXCanvas::GetColor(float, float, float* rgba) {
-    if (rgba) rgba[0] = rgba[1] = rgba[2] = rgba[3] = 0.0f;
-}
-
 namespace {
 
 void localCheck(const FXMesh& m) {

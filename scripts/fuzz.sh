@@ -20,7 +20,7 @@ command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is not installed" >&2;
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
   -DFX_FUZZ=ON -DFX_BUILD_TESTS=OFF -DFX_BUILD_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$jobs" --target "${targets[@]}" fuzz_seed_fxpack fuzz_seeds
+cmake --build "$build" -j "$jobs" --target "${targets[@]}" fxpack fuzz_seeds
 
 # Seed corpus: packages written by the package tool from small records of the
 # kinds the engine stores (strings, int and float lists, vector maps, pools).
@@ -28,7 +28,7 @@ seeds="$build/fuzz-seeds/package"
 work="$build/fuzz-seeds/files"
 rm -rf "$seeds" "$work"
 mkdir -p "$seeds" "$work"
-fxpack="$build/fuzz/fuzz_seed_fxpack"
+fxpack="$build/tools/fxpack"
 printf '\x04\x00\x00\x00name\x03\x00\x00\x00\x01\x00\x00\x00\x02\x00\x00\x00\x03\x00\x00\x00' > "$work/record.bin"
 # vector map: 6 position floats, 3 normal floats, 2 texture floats
 {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "render/3dmath.h"
+#include "math/3dmath.h"
 #include "render/material.h"
 
 void FXDesk::Create(int columns, int rows) {
@@ -51,7 +51,7 @@ void FXDesk::SetMaterial1(FXMaterial* m) {
 }
 
 void FXDesk::OnRender(PEnv* env, double) {
-    if (env) env->RenderMesh(&mesh);
+    mesh.Render(env);
 }
 
 void FXDesk::TexScales(float* su, float* sv) const {

@@ -37,13 +37,33 @@ FXMesh::FXMesh()
 FXMesh::~FXMesh() { Destroy(); }
 
 void FXMesh::Destroy() {
-    if (vertices && fxglobalEnv) fxglobalEnv->UnprepareMesh(this);
     free(vertices);
     free(indices);
     vertices = nullptr;
     indices = nullptr;
     vertexCapacity = vertexCount = 0;
     indexCapacity = indexCount = 0;
+}
+
+void FXMesh::Render(PEnv* env) const {
+    if (!env || hidden || vertexCount < 1 || indexCount < 1 || !vertices || !indices) return;
+    if (colorMode != 0 && colorMode != 1) return;
+    // Indices were checked against the vertex list when the mesh was loaded;
+    // a second mesh must cover as many vertices as this one.
+    const FXMesh* second = secondMesh;
+    if (second && (!second->vertices || second->vertexCount < vertexCount)) return;
+    FXTriangles t;
+    t.vertices = vertices;
+    t.vertexCount = vertexCount;
+    t.indices = indices;
+    t.indexCount = indexCount;
+    t.vertexColors = colorMode == 1;
+    t.material = material;
+    if (second) {
+        t.second = second->vertices;
+        t.material2 = second->material;
+    }
+    env->DrawTriangles(t);
 }
 
 void FXMesh::Realloc(int v, int i) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/fxstr.h"
+#include "render/vertex.h"
 
 class FXMaterial;
 class FXMatlib;
@@ -13,21 +14,7 @@ class FXPackage;
 class FXPackageData;
 class FXVectorMap;
 class FXNumPool;
-
-enum {
-    FX_VTX_POS = 0,      // x, y, z
-    FX_VTX_NORMAL = 3,   // x, y, z
-    FX_VTX_TEX = 6,      // s, t
-    FX_VTX_COLOR = 8,    // r, g, b, a
-    FX_VTX_ACCNORM = 12, // accumulated normal
-    FX_VTX_MARK = 15,    // selection mark / new number, as an int
-    FX_VTX_FLOATS = 19
-};
-
-struct FXVertex {
-    float f[FX_VTX_FLOATS];
-};
-static_assert(sizeof(FXVertex) == 76, "the vertex record is stored as it is in memory");
+class PEnv;
 
 // Corner stream: control byte bits per component (position, normal,
 // texture), each saying how its index is stored.
@@ -66,6 +53,10 @@ public:
     void CopyMeshI(const FXMesh* src);
 
     float* Vertex(int i) { return vertices[i].f; }
+
+    // Draws the mesh with its material (the default one without) through
+    // the device's triangle primitive; a hidden or empty mesh draws nothing.
+    void Render(PEnv* env) const;
 
     // Whole form: header, vertex records, indices. Every loader leaves only
     // indices that lie inside the vertex list (see DropBadTriangles), so the

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "base/other.h"
-#include "render/3dmath.h"
+#include "math/3dmath.h"
 #include "render/env.h"
 
 class FXScrPos01 : public PRender {

@@ -59,5 +59,4 @@ void FXDeskScroll::UpdateTex() {
             p[FX_VTX_TEX] = (offsetX + U(x)) * visibleX * su;
             p[FX_VTX_TEX + 1] = (offsetY + V(y)) * visibleY * sv;
         }
-    if (fxglobalEnv) fxglobalEnv->UnprepareMesh(&mesh);
 }

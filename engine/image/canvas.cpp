@@ -14,7 +14,7 @@
 #include "image/gifdec.h"
 #include "image/picthead.h"
 #include "package/package.h"
-#include "render/3dmath.h"
+#include "math/3dmath.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "base/paths.h"
 #include "base/trace.h"
 #include "image/canvas.h"
-#include "render/3dmath.h"
+#include "math/3dmath.h"
 
 namespace {
 

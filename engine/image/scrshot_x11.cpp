@@ -7,7 +7,7 @@
 
 #include "base/trace.h"
 #include "image/scrshot.h"
-#include "render/display.h"
+#include "base/display.h"
 
 namespace {
 

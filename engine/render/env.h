@@ -7,13 +7,13 @@
 #include <cstdint>
 
 #include "base/fxarray.h"
-#include "render/3dmath.h"
+#include "math/3dmath.h"
 #include "render/material.h"
 #include "render/matlib.h"
+#include "render/vertex.h"
 
 class PEnv;
 class FXLight;
-class FXMesh;
 class FXPixmap;
 class FXPackage;
 
@@ -106,9 +106,8 @@ public:
     virtual bool FastPrepareTexture(FXMaterial* m, FXPixmap* pix) = 0;
     virtual bool PrepareCubeTexture(FXMaterial* m, FXPixmap* faces[6]) = 0;
     virtual void UnprepareTexture(FXMaterial* m) = 0;
-    virtual bool PrepareMesh(FXMesh* mesh) = 0;
-    virtual void UnprepareMesh(FXMesh* mesh) = 0;
-    virtual void RenderMesh(FXMesh* mesh) = 0;
+    // The device's one drawing primitive; meshes and desks draw through it.
+    virtual void DrawTriangles(const FXTriangles& tris) = 0;
     virtual void RenderLoop();
 
 private:

@@ -54,9 +54,7 @@ public:
     bool FastPrepareTexture(FXMaterial* m, FXPixmap* pix) override;
     bool PrepareCubeTexture(FXMaterial* m, FXPixmap* faces[6]) override;
     void UnprepareTexture(FXMaterial* m) override;
-    bool PrepareMesh(FXMesh* mesh) override;
-    void UnprepareMesh(FXMesh* mesh) override;
-    void RenderMesh(FXMesh* mesh) override;
+    void DrawTriangles(const FXTriangles& tris) override;
 
     bool InitExtensions();
     static bool TestExtensionString(const char* extensions, const char* name);

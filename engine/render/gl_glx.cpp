@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "base/trace.h"
-#include "render/display.h"
+#include "base/display.h"
 #include "render/gl.h"
 
 namespace {

@@ -1,22 +1,13 @@
-// Package-record and file forms of matrices, materials and material libraries.
+// Package-record and file forms of materials and material libraries.
 #include <cstdio>
 #include <cstring>
 
 #include "base/fxarray.h"
 #include "base/paths.h"
 #include "package/package.h"
-#include "render/3dmath.h"
+#include "math/3dmath.h"
 #include "render/material.h"
 #include "render/matlib.h"
-
-void FXMatrix::LoadC(FXPackage*, FXPackageData* rec) {
-    float tmp[16];
-    if (!rec || !rec->ReadCopyBlc(tmp, static_cast<int>(sizeof tmp))) {
-        SetIdentity();
-        return;
-    }
-    memcpy(m, tmp, sizeof m);
-}
 
 namespace {
 

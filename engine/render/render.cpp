@@ -1,5 +1,5 @@
 // The OpenGL device's drawing side: fixed state, extension probe, materials,
-// lights, matrices, textures and immediate-mode meshes.
+// lights, matrices, textures and immediate-mode triangle lists.
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -8,7 +8,6 @@
 #include "base/other.h"
 #include "base/thread.h"
 #include "base/trace.h"
-#include "geometry/mesh.h"
 #include "image/canvas.h"
 #include "image/pixmap.h"
 #include "render/gl.h"
@@ -382,87 +381,59 @@ void FXGL::UnprepareTexture(FXMaterial* m) {
     m->glTexture = 0;
 }
 
-bool FXGL::PrepareMesh(FXMesh*) { return true; }
-void FXGL::UnprepareMesh(FXMesh*) {}
-
 namespace {
 
-inline const float* V(const FXMesh* m, int32_t idx) { return m->vertices[idx].f; }
-
 // One loop per combination of colour mode, lighting and texturing, so the
-// branches are taken once per mesh, not per vertex. Indices were checked
-// against the vertex count by the caller.
+// branches are taken once per draw call, not per vertex.
 template <bool kColor, bool kLight, bool kTex, bool kSecond>
-void localLoop(const FXMesh* m, const FXMesh* second) {
+void localLoop(const FXTriangles& t) {
     glBegin(GL_TRIANGLES);
-    for (int32_t i = 0; i < m->indexCount; ++i) {
-        const int32_t idx = m->indices[i];
-        const float* v = V(m, idx);
+    for (int32_t i = 0; i < t.indexCount; ++i) {
+        const int32_t idx = t.indices[i];
+        const float* v = t.vertices[idx].f;
         if (kColor) glColor4fv(v + FX_VTX_COLOR);
         if (kLight) glNormal3fv(v + FX_VTX_NORMAL);
         if (kTex) {
             glTexCoord2fv(v + FX_VTX_TEX);
-            if (kSecond) fxglMultiTexCoord2fv(GL_TEXTURE1, V(second, idx) + FX_VTX_TEX);
+            if (kSecond) fxglMultiTexCoord2fv(GL_TEXTURE1, t.second[idx].f + FX_VTX_TEX);
         }
         glVertex3fv(v + FX_VTX_POS);
     }
     glEnd();
 }
 
-template <bool kSecond>
-void localDispatch(const FXMesh* m, const FXMesh* second, bool lights, bool tex) {
-    if (m->colorMode == 0) {
-        if (!lights && !tex) localLoop<false, false, false, kSecond>(m, second);
-        if (!lights && tex) localLoop<false, false, true, kSecond>(m, second);
-        if (lights && !tex) localLoop<false, true, false, kSecond>(m, second);
-        if (lights && tex) localLoop<false, true, true, kSecond>(m, second);
-    } else if (m->colorMode == 1) {
-        if (!lights && !tex) localLoop<true, false, false, kSecond>(m, second);
-        if (!lights && tex) localLoop<true, false, true, kSecond>(m, second);
-        if (lights && !tex) localLoop<true, true, false, kSecond>(m, second);
-        if (lights && tex) localLoop<true, true, true, kSecond>(m, second);
-    } else {
-        glBegin(GL_TRIANGLES);
-        glEnd();
-    }
+template <bool kColor, bool kSecond>
+void localDispatch(const FXTriangles& t, bool lights, bool tex) {
+    if (!lights && !tex) localLoop<kColor, false, false, kSecond>(t);
+    if (!lights && tex) localLoop<kColor, false, true, kSecond>(t);
+    if (lights && !tex) localLoop<kColor, true, false, kSecond>(t);
+    if (lights && tex) localLoop<kColor, true, true, kSecond>(t);
 }
 
 }  // namespace
 
-void localRawRender(FXMesh* mesh, bool lights, bool tex) { localDispatch<false>(mesh, nullptr, lights, tex); }
+void FXGL::DrawTriangles(const FXTriangles& t) {
+    if (!t.vertices || !t.indices || t.vertexCount < 1 || t.indexCount < 1) return;
+    if (t.second && (!hasMultitexture || !fxglMultiTexCoord2fv)) return;
 
-void localRawRender2(FXMesh* mesh, FXMesh* second, bool lights, bool tex) {
-    localDispatch<true>(mesh, second, lights, tex);
-}
-
-void FXGL::RenderMesh(FXMesh* mesh) {
-    if (!mesh || mesh->hidden || mesh->vertexCount < 1 || mesh->indexCount < 1) return;
-    if (!mesh->vertices || !mesh->indices) return;
-    // Indices are checked against the vertex list when a mesh is loaded, so
-    // the loops below trust them; a second mesh must then cover as many
-    // vertices as the first.
-    FXMesh* second = mesh->secondMesh;
-    if (second && (!hasMultitexture || !fxglMultiTexCoord2fv)) return;
-    if (second && (!second->vertices || second->vertexCount < mesh->vertexCount)) return;
-
-    if (mesh->colorMode == 0) {
-        glColor4f(1, 1, 1, 1);
-        glDisable(GL_COLOR_MATERIAL);
-    } else if (mesh->colorMode == 1) {
+    glColor4f(1, 1, 1, 1);
+    if (t.vertexColors) {
         glEnable(GL_COLOR_MATERIAL);
         glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-        glColor4f(1, 1, 1, 1);
+    } else {
+        glDisable(GL_COLOR_MATERIAL);
     }
-    if (mesh->material)
-        ApplyMaterial(mesh->material);
+    if (t.material)
+        ApplyMaterial(t.material);
     else
         ApplyDefaultMaterial();
+    ApplyMaterial2(t.second ? t.material2 : nullptr);
     bool lights = rs[FX_RS_LIGHTS], tex = rs[FX_RS_TEXTURE0];
-    if (!second) {
-        ApplyMaterial2(nullptr);
-        localRawRender(mesh, lights, tex);
+    if (t.vertexColors) {
+        if (t.second) localDispatch<true, true>(t, lights, tex);
+        else localDispatch<true, false>(t, lights, tex);
     } else {
-        ApplyMaterial2(second->material);
-        localRawRender2(mesh, second, lights, tex);
+        if (t.second) localDispatch<false, true>(t, lights, tex);
+        else localDispatch<false, false>(t, lights, tex);
     }
 }

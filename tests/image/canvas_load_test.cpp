@@ -9,7 +9,7 @@
 #include "imgtest.h"
 #include "image/canvas.h"
 #include "package/package.h"
-#include "render/3dmath.h"
+#include "math/3dmath.h"
 
 using imgtest::Hex;
 using imgtest::Near;

@@ -6,7 +6,7 @@
 #include "imgtest.h"
 #include "image/canvas.h"
 #include "image/pixmap.h"
-#include "render/3dmath.h"
+#include "math/3dmath.h"
 
 using imgtest::Px;
 using imgtest::Rgba;

@@ -7,7 +7,7 @@
 
 #include "imgtest.h"
 #include "image/canvas.h"
-#include "render/3dmath.h"
+#include "math/3dmath.h"
 
 using imgtest::Px;
 

@@ -16,7 +16,7 @@
 #include "image/devil.h"
 #include "image/scrshot.h"
 #include "package/package.h"
-#include "render/display.h"
+#include "base/display.h"
 #include "render/gl.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "image/canvas.h"
 #include "image/devil.h"
 #include "package/package.h"
-#include "render/display.h"
+#include "base/display.h"
 #include "render/gl.h"
 #include "render/material.h"
 #include "render/matlib.h"
@@ -69,7 +69,7 @@ protected:
         const int32_t idx[6] = {0, 1, 2, 0, 2, 3};
         for (int i = 0; i < 6; ++i) q.indices[i] = idx[i];
         q.material = m;
-        gl_.RenderMesh(&q);
+        q.Render(&gl_);
         unsigned char p[4];
         glReadBuffer(GL_BACK);
         glReadPixels(32, 32, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);

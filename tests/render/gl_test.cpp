@@ -19,7 +19,7 @@
 #include "base/trace.h"
 #include "geometry/mesh.h"
 #include "image/pixmap.h"
-#include "render/display.h"
+#include "base/display.h"
 #include "render/gl.h"
 #include "render/light.h"
 #include "render/material.h"
@@ -184,7 +184,7 @@ TEST_F(Device, MeshLandsWhereItsCoordinatesSay) {
     FXMesh m;
     Quad(&m, -1, 0, 0, 1);  // the top-left quarter
     Tint(&m, 0, 1, 0, 1);
-    gl_->RenderMesh(&m);
+    m.Render(gl_);
     EXPECT_EQ(Back(25, 25).g, 255);
     EXPECT_EQ(Back(175, 25).g, 0);
     EXPECT_EQ(Back(25, 75).g, 0);
@@ -192,16 +192,16 @@ TEST_F(Device, MeshLandsWhereItsCoordinatesSay) {
     // Hidden and empty meshes draw nothing.
     Clear(0, 0, 0);
     m.hidden = true;
-    gl_->RenderMesh(&m);
+    m.Render(gl_);
     m.hidden = false;
     FXMesh empty;
-    gl_->RenderMesh(&empty);
+    empty.Render(gl_);
     EXPECT_EQ(Back(25, 25).g, 0);
     // A triangle that leaves the vertex list is dropped before drawing; the
     // other one still draws.
     m.indices[4] = 4;
     EXPECT_EQ(m.DropBadTriangles(), 3);
-    gl_->RenderMesh(&m);
+    m.Render(gl_);
     EXPECT_EQ(Back(90, 45).g, 255);  // the kept lower-right triangle
     EXPECT_EQ(Back(10, 5).g, 0);     // the dropped upper-left one
 }
@@ -211,10 +211,10 @@ TEST_F(Device, AlphaTestAndBlending) {
     FXMesh m;
     Quad(&m, -1, -1, 1, 1);
     Tint(&m, 1, 1, 1, 1.0f / 255.0f);  // discarded by the alpha test
-    gl_->RenderMesh(&m);
+    m.Render(gl_);
     EXPECT_EQ(Back(100, 50).r, 0);
     Tint(&m, 1, 1, 1, 0.5f);
-    gl_->RenderMesh(&m);
+    m.Render(gl_);
     EXPECT_NEAR(Back(100, 50).r, 128, 2);
 }
 
@@ -225,13 +225,13 @@ TEST_F(Device, DepthOrdersByZ) {
     Tint(&nearQ, 1, 0, 0, 1);
     Quad(&farQ, -1, -1, 1, 1, 1);
     Tint(&farQ, 0, 0, 1, 1);
-    gl_->RenderMesh(&nearQ);
-    gl_->RenderMesh(&farQ);
+    nearQ.Render(gl_);
+    farQ.Render(gl_);
     EXPECT_EQ(Back(100, 50).r, 255);
     EXPECT_EQ(Back(100, 50).b, 0);
     gl_->EnableDepthTest(false);
     EXPECT_FALSE(gl_->rs[FX_RS_DEPTHTEST]);
-    gl_->RenderMesh(&farQ);
+    farQ.Render(gl_);
     EXPECT_EQ(Back(100, 50).b, 255);
 }
 
@@ -248,7 +248,7 @@ TEST_F(Device, TexturedQuadSamplesItsPixmap) {
     FXMesh m;
     Quad(&m, -1, -1, 1, 1);
     m.material = &mat;
-    gl_->RenderMesh(&m);
+    m.Render(gl_);
     EXPECT_TRUE(gl_->rs[FX_RS_TEXTURE0]);
     Rgba tl = Back(10, 10), tr = Back(190, 10), bl = Back(10, 90), br = Back(190, 90);
     EXPECT_EQ(tl.r, 255);
@@ -279,7 +279,7 @@ TEST_F(Device, MaterialColoursUnderALight) {
     FXMesh m;
     Quad(&m, -1, -1, 1, 1);
     m.material = &mat;
-    gl_->RenderMesh(&m);
+    m.Render(gl_);
     EXPECT_NEAR(Back(100, 50).g, 128, 2);
     EXPECT_EQ(Back(100, 50).r, 0);
 
@@ -287,7 +287,7 @@ TEST_F(Device, MaterialColoursUnderALight) {
     gl_->EnableLight(false, &light);
     EXPECT_TRUE(light.off);
     Clear(0, 0, 0);
-    gl_->RenderMesh(&m);
+    m.Render(gl_);
     EXPECT_EQ(Back(100, 50).g, 0);
     gl_->UpdateLights();  // an off light stays disabled
     EXPECT_FALSE(glIsEnabled(GL_LIGHT0));
@@ -341,7 +341,7 @@ TEST_F(Device, CullingAndMatrices) {
     FXMesh m;
     Quad(&m, -1, -1, 1, 1);
     Tint(&m, 1, 1, 0, 1);
-    gl_->RenderMesh(&m);
+    m.Render(gl_);
     EXPECT_EQ(Back(30, 50).r, 0);
     EXPECT_EQ(Back(150, 50).r, 255);
     gl_->ApplyMatrixIdentity();
@@ -365,7 +365,7 @@ TEST_F(Device, MultitexturePath) {
     second.material = &m1;
     base.secondMesh = &second;
     Clear(0, 0, 1);
-    gl_->RenderMesh(&base);
+    base.Render(gl_);
     Rgba p = Back(100, 50);
     if (MultitextureOverridden()) {
         // Without the extension the mesh is not drawn at all.
@@ -380,7 +380,7 @@ TEST_F(Device, MultitexturePath) {
         // A second mesh shorter than the first is refused.
         second.vertexCount = 3;
         Clear(0, 0, 1);
-        gl_->RenderMesh(&base);
+        base.Render(gl_);
         EXPECT_EQ(Back(100, 50).b, 255);
         second.vertexCount = 4;
     }

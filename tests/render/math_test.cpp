@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "render/3dmath.h"
+#include "math/3dmath.h"
 
 namespace {
 

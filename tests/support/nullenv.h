@@ -40,9 +40,7 @@ public:
     bool FastPrepareTexture(FXMaterial*, FXPixmap*) override { return true; }
     bool PrepareCubeTexture(FXMaterial*, FXPixmap**) override { return false; }
     void UnprepareTexture(FXMaterial*) override {}
-    bool PrepareMesh(FXMesh*) override { return true; }
-    void UnprepareMesh(FXMesh*) override {}
-    void RenderMesh(FXMesh*) override {}
+    void DrawTriangles(const FXTriangles&) override {}
 };
 
 }  // namespace fxtest

@@ -1,9 +1,10 @@
-#include "3dmath.h"
+#include "math/3dmath.h"
 
 #include <cmath>
 #include <cstring>
 
 #include "base/fxarray.h"
+#include "package/package.h"
 
 void FXMatrix::Clear(float v) {
     for (float& x : m) x = v;
@@ -196,3 +197,12 @@ void fxColCutRange(float* c) {
 }
 
 bool fxColIsZero(const float* c) { return c[0] == 0.0f && c[1] == 0.0f && c[2] == 0.0f && c[3] == 0.0f; }
+
+void FXMatrix::LoadC(FXPackage*, FXPackageData* rec) {
+    float tmp[16];
+    if (!rec || !rec->ReadCopyBlc(tmp, static_cast<int>(sizeof tmp))) {
+        SetIdentity();
+        return;
+    }
+    memcpy(m, tmp, sizeof m);
+}

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "base/trace.h"
-#include "render/display.h"
+#include "base/display.h"
 
 namespace {
 

@@ -30,7 +30,8 @@ public:
     void SetRotateX(float deg);
     void SetRotateY(float deg);
     void SetRotateZ(float deg);
-    // this = a * b in OpenGL terms (b acts first); this must be neither a nor b.
+    // this = a * b in OpenGL terms (b acts first). The product is taken from
+    // copies, so this may be a or b.
     void Multiply(const FXMatrix* a, const FXMatrix* b);
 
     void Save(FILE* f) const;
