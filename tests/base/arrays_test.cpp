@@ -2,165 +2,129 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "../support/testutil.h"
 #include "base/fxarray.h"
 
 namespace {
 
-std::string Int32(int32_t v) {
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 255);
-    return s;
+using fxtest::Le32;
+
+std::vector<int> Items(const FXArray& a) {
+    std::vector<int> v;
+    for (int i = 0; i < a.count; ++i) v.push_back(a.GetInt(i));
+    return v;
 }
 
-FILE* FileWith(const std::string& bytes) {
-    FILE* f = tmpfile();
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    rewind(f);
-    return f;
-}
+void* P(intptr_t v) { return reinterpret_cast<void*>(v); }
 
-TEST(FXArray, GrowthFollowsTheStep) {
-    FXArray a;
+TEST(FXArray, GrowthFollowsTheStepAndFreshSlotsAreZero) {
+    FXArray a, b(16);
     int growths = 0, last = 0;
     for (int i = 0; i < 5; ++i) {
         a.PushInt(i);
-        if (a.capacity != last) ++growths;
+        b.PushInt(i);
+        growths += a.capacity != last;
         last = a.capacity;
     }
     EXPECT_EQ(a.capacity, 5);
     EXPECT_EQ(growths, 5);
-
-    FXArray b(16);
-    for (int i = 0; i < 5; ++i) b.PushInt(i);
     EXPECT_EQ(b.capacity, 16);
-    // Fresh slots are zero.
     b.PushVoid();
     EXPECT_EQ(b.GetInt(5), 0);
 }
 
 TEST(FXArray, InsertMoveRemoveKeepOrder) {
     FXArray a;
-    a.Insert(0, reinterpret_cast<void*>(10));
-    a.Insert(-1, reinterpret_cast<void*>(30));
-    a.Insert(a.count + 3, reinterpret_cast<void*>(40));
-    a.Insert(1, reinterpret_cast<void*>(20));
-    ASSERT_EQ(a.count, 4);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(a.GetInt(i), 10 * (i + 1));
-
-    a.MovePos(0, -1);
+    a.Insert(0, P(10));
+    a.Insert(-1, P(30));
+    a.Insert(a.count + 3, P(40));
+    a.Insert(1, P(20));
+    EXPECT_EQ(Items(a), (std::vector<int>{10, 20, 30, 40}));
+    a.MovePos(0, -1);  // at the ends, or by nothing: no move
     a.MovePos(a.count - 1, 1);
     a.MovePos(1, 0);
-    EXPECT_EQ(a.GetInt(0), 10);
-    EXPECT_EQ(a.GetInt(3), 40);
     a.MovePos(2, 1);
-    EXPECT_EQ(a.GetInt(2), 40);
-    EXPECT_EQ(a.GetInt(3), 30);
-
+    EXPECT_EQ(Items(a), (std::vector<int>{10, 20, 40, 30}));
     a.PushInt(20);
-    a.Remove(reinterpret_cast<void*>(20));
-    ASSERT_EQ(a.count, 4);
-    EXPECT_EQ(a.GetInt(1), 40);
-    EXPECT_EQ(a.GetInt(3), 20);  // only the first of two was removed
+    a.Remove(P(20));  // only the first of two
     a.RemovePos(7);
-    EXPECT_EQ(a.count, 4);
-    EXPECT_EQ(a.Pop(), reinterpret_cast<void*>(20));
+    EXPECT_EQ(Items(a), (std::vector<int>{10, 40, 30, 20}));
+    EXPECT_EQ(a.Pop(), P(20));
     FXArray empty;
     EXPECT_EQ(empty.Pop(), nullptr);
     EXPECT_EQ(empty.First(), nullptr);
 }
 
-TEST(FXArray, CountedListForm) {
+TEST(FXArray, CountedListFormRoundTrips) {
     FILE* f = tmpfile();
-    FXArray none;
+    FXArray none, a, b;
     none.Save(f);
-    FXArray a;
     a.PushInt(-1);
     a.PushInt(7);
     a.Save(f);
+    EXPECT_EQ(fxtest::StreamBytes(f), Le32({0, 2, -1, 7}));
     rewind(f);
-    std::string bytes(16, '\0');
-    ASSERT_EQ(fread(&bytes[0], 1, 16, f), 16u);
-    EXPECT_EQ(bytes, Int32(0) + Int32(2) + Int32(-1) + Int32(7));
-    rewind(f);
-    FXArray b;
     b.PushInt(99);
     b.Load(f);
     EXPECT_EQ(b.count, 0);
     EXPECT_EQ(b.capacity, 1);  // the buffer stays as it was
     b.Load(f);
-    ASSERT_EQ(b.count, 2);
-    EXPECT_EQ(b.GetInt(0), -1);
+    EXPECT_EQ(Items(b), (std::vector<int>{-1, 7}));
     EXPECT_EQ(b.capacity, 2);
     fclose(f);
 }
 
 TEST(FXArray, LyingCountsNeitherAllocateHugeNorReadPastTheEnd) {
-    // A billion items claimed, three present.
-    FILE* f = FileWith(Int32(1000000000) + Int32(1) + Int32(2) + Int32(3));
     FXArray a;
+    FXStrArray s;
+    FXFloatArray fl;
+    // A billion items claimed, three present; a negative count.
+    FILE* f = fxtest::StreamWith(Le32({1000000000, 1, 2, 3}));
     a.Load(f);
-    EXPECT_EQ(a.count, 3);
+    EXPECT_EQ(Items(a), (std::vector<int>{1, 2, 3}));
     EXPECT_LE(a.capacity, 3);
     fclose(f);
-
-    f = FileWith(Int32(-4) + Int32(1));
-    a.Load(f);
+    a.Load(f = fxtest::StreamWith(Le32({-4, 1})));
     EXPECT_EQ(a.count, 0);
     fclose(f);
-
-    f = FileWith(Int32(1 << 30) + Int32(3) + "abc");
-    FXStrArray s;
-    s.Load(f);
+    s.Load(f = fxtest::StreamWith(Le32({1 << 30, 3}, "abc")));
     EXPECT_LE(s.capacity, 2);
     ASSERT_EQ(s.count, 1);
     EXPECT_STREQ(s.Get(0), "abc");
     fclose(f);
-
     // A string that claims more bytes than remain ends the list.
-    f = FileWith(Int32(2) + Int32(2) + "ok" + Int32(500) + "short");
-    s.Load(f);
+    s.Load(f = fxtest::StreamWith(Le32({2, 2}, "ok") + Le32({500}, "short")));
     ASSERT_EQ(s.count, 1);
     EXPECT_STREQ(s.Get(0), "ok");
     fclose(f);
-
-    f = FileWith(Int32(0x7fffffff) + Int32(0x3f800000));
-    FXFloatArray fl;
-    fl.Load(f);
+    fl.Load(f = fxtest::StreamWith(Le32({0x7fffffff, 0x3f800000})));
     ASSERT_EQ(fl.count, 1);
     EXPECT_EQ(fl.data[0], 1.0f);
     fclose(f);
 }
 
 TEST(FXStrArray, EmptyTextIsANullItem) {
-    FXStrArray a;
+    FXStrArray a, b;
     a.Push("x");
     a.Push("");
     a.Push(nullptr);
     EXPECT_EQ(a.data[1], nullptr);
-    EXPECT_EQ(a.Findpos(""), 1);
-    EXPECT_EQ(a.Findpos(nullptr), 1);
-    EXPECT_EQ(a.Findpos("x"), 0);
-    EXPECT_EQ(a.Findpos("y"), -1);
-
+    EXPECT_EQ((std::vector<int>{a.Findpos(""), a.Findpos(nullptr), a.Findpos("x"), a.Findpos("y")}),
+              (std::vector<int>{1, 1, 0, -1}));
     FILE* f = tmpfile();
     a.Save(f);
+    EXPECT_EQ(fxtest::StreamBytes(f), Le32({3, 1}, "x") + Le32({0, 0}));
     rewind(f);
-    std::string bytes(17, '\0');
-    ASSERT_EQ(fread(&bytes[0], 1, 17, f), 17u);
-    EXPECT_EQ(bytes, Int32(3) + Int32(1) + "x" + Int32(0) + Int32(0));
-    rewind(f);
-    FXStrArray b;
     b.Push("old");
     b.Load(f);
+    fclose(f);
     ASSERT_EQ(b.count, 3);
     EXPECT_STREQ(b.data[0], "x");
     EXPECT_EQ(b.data[1], nullptr);
     EXPECT_EQ(b.data[2], nullptr);
-    fclose(f);
-
-    // Change stores an empty copy, not null.
-    b.Change(1, "");
+    b.Change(1, "");  // Change stores an empty copy, not null
     ASSERT_NE(b.data[1], nullptr);
     EXPECT_STREQ(b.data[1], "");
     b.RemovePos(0);
@@ -171,23 +135,20 @@ TEST(FXStrArray, EmptyTextIsANullItem) {
 }
 
 TEST(FXStrArray, SaveShortPathsMakesEveryItemRelative) {
-    FXStrArray a;
-    a.Push("/base/x/a.png");
-    a.Push("");
-    a.Push("/other/b.png");
+    FXStrArray a, b;
+    for (const char* p : {"/base/x/a.png", "", "/other/b.png"}) a.Push(p);
     FILE* f = tmpfile();
     a.SaveShortPaths(f, "/base/y");
     rewind(f);
-    FXStrArray b;
     b.Load(f);
+    fclose(f);
     ASSERT_EQ(b.count, 3);
     EXPECT_STREQ(b.Get(0), "../x/a.png");
     EXPECT_EQ(b.data[1], nullptr);
     EXPECT_STREQ(b.Get(2), "../../other/b.png");
-    fclose(f);
 }
 
-TEST(FXMemory, ItemAccess) {
+TEST(FXMemory, ItemAccessStaysInsideTheCount) {
     FXMemory m(12);
     m.Realloc(4);
     m.count = 2;
@@ -200,16 +161,12 @@ TEST(FXMemory, ItemAccess) {
     EXPECT_EQ(m.GetItemPtr(0), nullptr);
 }
 
-TEST(Helpers, Power2) {
-    EXPECT_EQ(fxPower2(0), 1);
-    EXPECT_EQ(fxPower2(1), 1);
-    EXPECT_EQ(fxPower2(3), 4);
-    EXPECT_EQ(fxPower2(200), 256);
-    EXPECT_EQ(fxPower2(256), 256);
-    EXPECT_EQ(fxPower2(1024), 1024);
+TEST(Helpers, Power2AndZeroedAllocation) {
+    for (auto [in, out] : {std::pair{0, 1}, {1, 1}, {3, 4}, {200, 256}, {256, 256}, {1024, 1024}})
+        EXPECT_EQ(fxPower2(in), out) << in;
     unsigned char* p = static_cast<unsigned char*>(fxMalloc(64));
     ASSERT_NE(p, nullptr);
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(p[i], 0);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(p), 64), std::string(64, '\0'));
     free(p);
 }
 
