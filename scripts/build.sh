@@ -4,5 +4,8 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$1"; shift
 jobs="${FX_JOBS:-$(nproc)}"
-cmake -S "$top" -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; exit 1; }
+# Quiet unless configuring fails; then its whole output is shown.
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+cmake -S "$top" -B "$dir" -G Ninja "$@" >"$log" 2>&1 || { cat "$log"; exit 1; }
 cmake --build "$dir" -j "$jobs"

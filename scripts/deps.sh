@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs, only those that are missing.
+# Installs the Debian packages the project needs, only those that are missing,
+# and any further packages named as arguments (scripts/deps.sh gcovr).
 # Quiet when nothing is missing. Safe to run any number of times.
 set -euo pipefail
 
 packages=(
   # build
   g++ cmake ninja-build pkg-config
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  # tests
+  libgtest-dev
   # fuzzing (libFuzzer and the sanitizer runtimes of clang)
   clang libclang-rt-14-dev
   # drawing: X11, OpenGL through GLX with Mesa's software renderer, GLU
-  libx11-dev libxext-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
+  libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   # pictures: DevIL (loaded at run time), FreeType and a font, libjpeg-turbo
   libdevil1c2 libdevil-dev libfreetype-dev fonts-dejavu-core libturbojpeg0-dev
   # tests that draw run on a private X server; ImageMagick makes test pictures
   xvfb xauth x11-utils imagemagick
   # end-to-end tests drive the real program with XTest input
   libxtst-dev
+  "$@"
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
-#   the normal build, the address/undefined and thread sanitizer builds,
-#   and the fuzz targets for a bounded time.
+#   the normal build, the portable layers built without X11, the
+#   address/undefined and thread sanitizer builds, and the fuzz targets for a
+#   bounded time.
 # FX_QUICK=1 runs the normal build's tests only.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -17,6 +18,11 @@ run_ctest() {
 
 "$top/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_ctest build
+
+# The portable layers alone, built without any window system and tested
+# without a display.
+"$top/scripts/build.sh" build-portable -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFX_X11=OFF -DFX_BUILD_BENCH=OFF
+(unset DISPLAY; run_ctest build-portable)
 
 if [ "${FX_QUICK:-0}" = "1" ]; then
   exit 0
