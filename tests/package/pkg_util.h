@@ -1,102 +1,77 @@
 // Helpers shared by the package tests: a writer of the package format that
-// does not use the engine, and scratch folders.
+// does not use the engine.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "../support/testutil.h"
+#include "package/package.h"
 
-using Bytes = std::vector<uint8_t>;
+using fxtest::Le32;
 
-inline void PutI32(Bytes* b, int32_t v) {
-    uint32_t u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) b->push_back(static_cast<uint8_t>(u >> (8 * i)));
-}
-
-inline void PutStr(Bytes* b, const std::string& s) {
-    PutI32(b, static_cast<int32_t>(s.size()));
-    b->insert(b->end(), s.begin(), s.end());
-}
-
-// Little-endian 32-bit values, then raw bytes.
-inline Bytes Ints(std::initializer_list<int32_t> vs, const std::string& tail = "") {
-    Bytes b;
-    for (int32_t v : vs) PutI32(&b, v);
-    b.insert(b.end(), tail.begin(), tail.end());
-    return b;
-}
+inline std::string Str(const std::string& s) { return Le32({static_cast<int32_t>(s.size())}, s); }
 
 struct Rec {
-    int32_t id;
-    int32_t type;
+    int32_t id, type;
     std::string bytes;
 };
 
-// Transposes the leading n x n square into a new buffer.
-inline Bytes Transposed(const Bytes& in) {
-    int64_t n = 0;
-    while ((n + 1) * (n + 1) <= static_cast<int64_t>(in.size())) ++n;
-    Bytes out = in;
-    for (int64_t r = 0; r < n; ++r)
-        for (int64_t c = 0; c < n; ++c) out[c * n + r] = in[r * n + c];
+// Transposes the leading n x n square.
+inline std::string Transposed(const std::string& in) {
+    size_t n = 0;
+    while ((n + 1) * (n + 1) <= in.size()) ++n;
+    std::string out = in;
+    for (size_t r = 0; r < n; ++r)
+        for (size_t c = 0; c < n; ++c) out[c * n + r] = in[r * n + c];
     return out;
 }
 
-// The body: four counted lists, then every record's bytes in order.
-inline Bytes PackageBody(const std::vector<Rec>& recs) {
-    Bytes b;
-    int32_t n = static_cast<int32_t>(recs.size());
-    PutI32(&b, n);
-    for (const Rec& r : recs) PutI32(&b, r.id);
-    PutI32(&b, n);
-    int32_t off = 0;
+// The body: four counted lists (ids, offsets, sizes, types), then every
+// record's bytes in order.
+inline std::string PackageBody(const std::vector<Rec>& recs) {
+    std::string ids, offs, sizes, types, data, n = Le32({static_cast<int32_t>(recs.size())});
     for (const Rec& r : recs) {
-        PutI32(&b, off);
-        off += static_cast<int32_t>(r.bytes.size());
+        ids += Le32({r.id});
+        offs += Le32({static_cast<int32_t>(data.size())});
+        sizes += Le32({static_cast<int32_t>(r.bytes.size())});
+        types += Le32({r.type});
+        data += r.bytes;
     }
-    PutI32(&b, n);
-    for (const Rec& r : recs) PutI32(&b, static_cast<int32_t>(r.bytes.size()));
-    PutI32(&b, n);
-    for (const Rec& r : recs) PutI32(&b, r.type);
-    for (const Rec& r : recs) b.insert(b.end(), r.bytes.begin(), r.bytes.end());
-    return b;
+    return n + ids + n + offs + n + sizes + n + types + data;
 }
 
-inline Bytes PackageFile(const Bytes& body, bool scrambled, const std::string& header = "") {
-    Bytes f;
-    PutStr(&f, header.empty() ? (scrambled ? "pck01s" : "pck01") : header);
-    Bytes b = scrambled ? Transposed(body) : body;
-    f.insert(f.end(), b.begin(), b.end());
-    return f;
+inline std::string PackageFile(const std::string& body, bool scrambled, const std::string& header = "") {
+    return Str(header.empty() ? (scrambled ? "pck01s" : "pck01") : header) + (scrambled ? Transposed(body) : body);
 }
 
-inline Bytes PackageFile(const std::vector<Rec>& recs, bool scrambled) {
+inline std::string PackageFile(const std::vector<Rec>& recs, bool scrambled) {
     return PackageFile(PackageBody(recs), scrambled);
 }
 
-inline Bytes ReadAll(const std::string& path) {
-    std::string s = fxtest::ReadFile(path);
-    return Bytes(s.begin(), s.end());
+// Loads from an exact-size heap copy, so that the sanitizer sees any overrun.
+inline bool LoadBytes(FXPackage* p, const std::string& b) {
+    std::vector<uint8_t> v(b.begin(), b.end());
+    return p->LoadFromMemory(v.data(), v.size());
 }
 
-inline void WriteAll(const std::string& path, const Bytes& b) {
-    fxtest::WriteFile(path, std::string(b.begin(), b.end()));
+// The bytes of a record, or "<none>".
+inline std::string RecordText(FXPackage* p, int id) {
+    FXPackageData* d = p->GetDataPtr(id);
+    return d ? std::string(reinterpret_cast<const char*>(d->start), static_cast<size_t>(d->size)) : "<none>";
 }
 
-inline void WriteAll(const std::string& path, const std::string& s) { fxtest::WriteFile(path, s); }
-
-inline int RegularFiles(const std::string& dir) {
-    int n = 0;
-    for (auto& e : std::filesystem::directory_iterator(dir)) n += e.is_regular_file();
-    return n;
-}
+// A cursor over its own copy of the bytes.
+struct Cursor {
+    std::string b;
+    FXPackageData d;
+    explicit Cursor(std::string bytes) : b(std::move(bytes)) {
+        d.InitData(b.empty() ? nullptr : &b[0], static_cast<int>(b.size()));
+    }
+};
 
 // A fresh folder per test, removed afterwards.
 class ScratchTest : public ::testing::Test {
