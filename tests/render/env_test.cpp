@@ -16,7 +16,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
 using TestEnv = fxtest::NullEnv;
 
 // Records every frame's time; optionally takes a while per frame.
@@ -25,7 +24,7 @@ public:
     explicit Recorder(std::chrono::milliseconds work = 0ms) : work_(work) {}
     void OnRender(PEnv*, double t) override {
         inFrame = true;
-        if (work_ > 0ms) std::this_thread::sleep_for(work_);
+        std::this_thread::sleep_for(work_);
         {
             std::lock_guard<std::mutex> g(m_);
             times_.push_back(t);
@@ -37,13 +36,9 @@ public:
         return times_;
     }
     size_t Frames() { return Times().size(); }
-    bool WaitFrames(size_t n, std::chrono::milliseconds limit = 5000ms) {
-        auto end = std::chrono::steady_clock::now() + limit;
-        while (Frames() < n)
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            else
-                std::this_thread::sleep_for(1ms);
+    bool WaitFrames(size_t n) {
+        for (auto end = std::chrono::steady_clock::now() + 5s; Frames() < n; std::this_thread::sleep_for(1ms))
+            if (std::chrono::steady_clock::now() > end) return false;
         return true;
     }
     std::atomic<bool> inFrame{false};
@@ -54,33 +49,27 @@ private:
     std::vector<double> times_;
 };
 
-TEST(RenderLoop, CallsTheRendererWithIncreasingTimes) {
+TEST(RenderLoop, CallsTheRendererWithIncreasingTimesOrTheEngineClocks) {
     TestEnv env;
-    Recorder r;
+    Recorder r, v;
     ASSERT_TRUE(env.StartLoop(&r));
     ASSERT_TRUE(r.WaitFrames(10));
     env.StopLoop(100000.0);
     std::vector<double> t = r.Times();
     for (size_t i = 1; i < t.size(); ++i) EXPECT_GT(t[i], t[i - 1]);
     // Each frame makes the context current and releases it again.
-    EXPECT_EQ(env.actOn.load(), static_cast<int>(t.size()));
-    EXPECT_EQ(env.actOff.load(), static_cast<int>(t.size()));
+    EXPECT_EQ(std::make_pair(env.actOn.load(), env.actOff.load()), std::make_pair(int(t.size()), int(t.size())));
     EXPECT_FALSE(env.running);
     EXPECT_TRUE(env.stopRequested);
     EXPECT_EQ(env.renderer.load(), nullptr);
     EXPECT_EQ(env.thread, nullptr);
-}
-
-TEST(RenderLoop, FramesSeeTheEngineClock) {
     FXVirtualClock clock(42000);
     FXClockSource* old = fxSetClockSource(&clock);
-    TestEnv env;
-    Recorder r;
-    env.StartLoop(&r);
-    ASSERT_TRUE(r.WaitFrames(3));
+    env.StartLoop(&v);
+    ASSERT_TRUE(v.WaitFrames(3));
     env.StopLoop(100000.0);
     fxSetClockSource(old);
-    for (double t : r.Times()) EXPECT_EQ(t, 42.0);
+    for (double f : v.Times()) EXPECT_EQ(f, 42.0);
 }
 
 TEST(RenderLoop, StopWithoutLimitWaitsForTheFrameToEnd) {
@@ -105,8 +94,7 @@ TEST(RenderLoop, StopOnALoopNeverStartedOnlySetsFlags) {
     EXPECT_EQ(env.renderer.load(), nullptr);
     EXPECT_EQ(env.thread, nullptr);
     EXPECT_EQ(r.Frames(), 0u);
-    // A later start clears the stop request.
-    ASSERT_TRUE(env.StartLoop(&r));
+    ASSERT_TRUE(env.StartLoop(&r));  // a later start clears the stop request
     EXPECT_FALSE(env.stopRequested);
     EXPECT_TRUE(r.WaitFrames(1));
 }
@@ -126,32 +114,27 @@ TEST(RenderLoop, StartingARunningLoopExchangesItsRenderer) {
     env.StopLoop(100000.0);
 }
 
-TEST(RenderLoop, TheLockKeepsOtherThreadsOutOfAWholeFrame) {
-    TestEnv env;
-    Recorder r(5ms);
-    env.StartLoop(&r);
-    ASSERT_TRUE(r.WaitFrames(1));
-    int entered = 0;
-    for (int i = 0; i < 40; ++i) {
-        FXGRAutoAct guard(&env);
-        EXPECT_FALSE(r.inFrame);
-        std::this_thread::sleep_for(1ms);
-        EXPECT_FALSE(r.inFrame);
-        ++entered;
+TEST(RenderLoop, TheFrameLockKeepsOtherThreadsOutOfAWholeFrameUnlessTurnedOff) {
+    for (bool lock : {true, false}) {
+        TestEnv env;
+        env.lockEachFrame = lock;
+        Recorder r(lock ? 5ms : 20ms);
+        env.StartLoop(&r);
+        if (lock) {
+            ASSERT_TRUE(r.WaitFrames(1));
+            for (int i = 0; i < 40; ++i) {
+                FXGRAutoAct guard(&env);
+                EXPECT_FALSE(r.inFrame);
+                std::this_thread::sleep_for(1ms);
+                EXPECT_FALSE(r.inFrame);
+            }
+        } else {
+            while (!r.inFrame) std::this_thread::sleep_for(1ms);
+            EXPECT_TRUE(fxTryLock(env.mutex));
+            fxUnlock(env.mutex);
+        }
+        env.StopLoop(100000.0);
     }
-    EXPECT_EQ(entered, 40);
-    env.StopLoop(100000.0);
-}
-
-TEST(RenderLoop, WithoutTheFrameLockAnotherThreadMayEnter) {
-    TestEnv env;
-    env.lockEachFrame = false;
-    Recorder r(20ms);
-    env.StartLoop(&r);
-    while (!r.inFrame) std::this_thread::sleep_for(1ms);
-    EXPECT_TRUE(fxTryLock(env.mutex));
-    fxUnlock(env.mutex);
-    env.StopLoop(100000.0);
 }
 
 // A renderer stuck inside its frame (sleeping, as a renderer waiting for a
@@ -177,8 +160,7 @@ TEST(RenderLoop, ATimedStopEndsAStuckThreadAndFreesTheLock) {
     EXPECT_GE(took, 450ms);
     EXPECT_LT(took, 3000ms);
     EXPECT_EQ(env.thread, nullptr);
-    // The frame's lock and context were given back on the way out.
-    EXPECT_TRUE(fxTryLock(env.mutex));
+    EXPECT_TRUE(fxTryLock(env.mutex));  // the frame's lock and context were given back
     fxUnlock(env.mutex);
     EXPECT_EQ(env.actOn.load(), env.actOff.load());
     env.Destroy();
@@ -197,23 +179,18 @@ TEST(Lights, RegistrationSlots) {
     EXPECT_EQ(env.lights[2], nullptr);
     // A light in a later slot is stored again in an earlier free one.
     EXPECT_TRUE(env.RegisterLight(&l[5]));
-    EXPECT_EQ(env.lights[2], &l[5]);
-    EXPECT_EQ(env.lights[5], &l[5]);
+    EXPECT_EQ(std::make_pair(env.lights[2], env.lights[5]), std::make_pair(&l[5], &l[5]));
     env.UnregisterLight(&l[5]);
-    EXPECT_EQ(env.lights[2], nullptr);
-    EXPECT_EQ(env.lights[5], &l[5]);
+    EXPECT_EQ(std::make_pair(env.lights[2], env.lights[5]), std::make_pair(static_cast<FXLight*>(nullptr), &l[5]));
     env.UnregisterLight(&l[8]);  // not registered: nothing
 }
 
-TEST(Environment, Defaults) {
+TEST(Environment, DefaultMaterialsAndLibrariesSharedByName) {
+    fxtest::TempDir dir;
+    std::string mtl = dir.File("a.mtl");
+    fxtest::WriteFile(mtl, "newmtl red\nKd 1 0 0\n");
     TestEnv env;
-    EXPECT_TRUE(env.rs[FX_RS_DEPTHWRITE]);
-    EXPECT_TRUE(env.rs[FX_RS_DEPTHTEST]);
-    EXPECT_FALSE(env.rs[FX_RS_LIGHTS]);
-    EXPECT_TRUE(env.lockEachFrame);
-    EXPECT_NE(env.mutex, nullptr);
     EXPECT_EQ(env.GetDefaultMatlib()->FindMaterial(""), env.GetDefaultMaterial());
-    EXPECT_EQ(env.GetDefaultMaterial()->diffuse[3], 1.0f);
     env.ApplyDefaultMaterial();
     EXPECT_EQ(env.applied.load(), 1);
     FXMaterial loose;
@@ -222,23 +199,12 @@ TEST(Environment, Defaults) {
     EXPECT_EQ(env.GetDefaultMatlib()->FindMaterial("loose"), &loose);
     env.EnableTestingMaterial(true);
     EXPECT_TRUE(env.rs[FX_RS_TESTMATERIAL]);
-    env.Destroy();
-    env.Destroy();  // any number of times
-    env.Lock(true);  // no mutex any more: nothing
-    env.Lock(false);
-}
 
-TEST(Environment, MaterialLibrariesAreSharedByName) {
-    fxtest::TempDir dir;
-    std::string mtl = dir.File("a.mtl");
-    fxtest::WriteFile(mtl, "newmtl red\nKd 1 0 0\n");
-    TestEnv env;
     FXMatlib* a = env.LoadMatlib(mtl.c_str());
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->parent, env.GetDefaultMatlib());
     EXPECT_NE(a->FindMaterial("red"), nullptr);
-    FXMatlib* b = env.LoadMatlib(mtl.c_str());
-    EXPECT_EQ(a, b);
+    EXPECT_EQ(env.LoadMatlib(mtl.c_str()), a);
     EXPECT_EQ(a->refCount, 2);
     // A library whose file is missing stays in the list, empty.
     FXMatlib* missing = env.LoadMatlib(dir.File("none.mtl").c_str());
@@ -253,6 +219,10 @@ TEST(Environment, MaterialLibrariesAreSharedByName) {
     EXPECT_EQ(env.matlibs.count, 0);
     delete missing;
     fxSetEnv(nullptr);
+    env.Destroy();
+    env.Destroy();  // any number of times
+    env.Lock(true);  // no mutex any more: nothing
+    env.Lock(false);
 }
 
 }  // namespace

@@ -1,63 +1,29 @@
 // Desks, the error gadget and the desktop capture on a real X server.
-#include <gtest/gtest.h>
+#include "gltest.h"
 
-#include <GL/gl.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
-#include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <tuple>
 
-#include "../support/testutil.h"
 #include "gadgets/err_gadget.h"
 #include "geometry/desk.h"
 #include "geometry/sdesk.h"
 #include "image/canvas.h"
-#include "image/devil.h"
 #include "image/scrshot.h"
 #include "package/package.h"
-#include "base/display.h"
-#include "render/gl.h"
 
 namespace {
 
-// A window over the whole screen with the device bound to it.
-class Screen : public ::testing::Test {
+class Screen : public GLWindow {
 protected:
+    Screen() : GLWindow(0, 0, 0, 0) {}
     void SetUp() override {
-        ASSERT_TRUE(fxLoadDevil());
-        dpy_ = static_cast<Display*>(fxDisplay());
-        ASSERT_NE(dpy_, nullptr);
-        sw_ = DisplayWidth(dpy_, DefaultScreen(dpy_));
-        sh_ = DisplayHeight(dpy_, DefaultScreen(dpy_));
-        host_ = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, 0, static_cast<unsigned>(sw_),
-                                    static_cast<unsigned>(sh_), 0, 0, 0);
-        XMapWindow(dpy_, host_);
-        XSync(dpy_, False);
-        gl_.CreateChild(reinterpret_cast<void*>(static_cast<uintptr_t>(host_)));
-        fxSetEnv(&gl_);
-        gl_.SetAct(true);
+        GLWindow::SetUp();
         Clear();
     }
-    void TearDown() override {
-        gl_.SetAct(true);
-        gl_.Destroy();
-        fxSetEnv(nullptr);
-        XDestroyWindow(dpy_, host_);
-        XSync(dpy_, False);
-    }
     void Clear() {
-        const float black[4] = {0, 0, 0, 1};
-        gl_.SetClrColor(black);
-        gl_.Clrscr(true, true, false);
+        GLWindow::Clear();
         gl_.ApplyMatrixIdentity();
-    }
-    // Pixel (x right, y down) of the frame being drawn, as 0xRRGGBB.
-    uint32_t At(int x, int y) {
-        unsigned char p[4];
-        glReadBuffer(GL_BACK);
-        glReadPixels(x, gl_.viewHeight - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-        return static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
     }
     // A canvas of w x h, left half one colour and right half another.
     static void Halves(FXCanvas* c, int w, int h, uint32_t left, uint32_t right) {
@@ -66,12 +32,10 @@ protected:
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) c->pixmap.Row(y)[x] = x < w / 2 ? left : right;
     }
-
-    fxtest::TempDir dir_;
-    Display* dpy_ = nullptr;
-    Window host_ = 0;
-    int sw_ = 0, sh_ = 0;
-    FXGL gl_;
+    // Each listed pixel has its colour.
+    void Expect(std::initializer_list<std::tuple<int, int, uint32_t>> px) {
+        for (auto [x, y, c] : px) EXPECT_EQ(At(x, y), c) << x << "," << y;
+    }
 };
 
 TEST_F(Screen, DeskShowsItsPictureWithoutTheMargin) {
@@ -84,35 +48,26 @@ TEST_F(Screen, DeskShowsItsPictureWithoutTheMargin) {
     d.Create(1, 1);
     d.SetMaterial(&m);
     d.OnRender(&gl_, 0);
-    EXPECT_EQ(At(5, sh_ / 2), 0xff0000u);
-    EXPECT_EQ(At(sw_ - 5, sh_ / 2), 0x0000ffu);  // the right edge is the picture's, not the margin
-    EXPECT_EQ(At(sw_ / 4, sh_ - 3), 0xff0000u);
+    // The right edge is the picture's, not the margin.
+    Expect({{5, sh_ / 2, 0xff0000u}, {sw_ - 5, sh_ / 2, 0x0000ffu}, {sw_ / 4, sh_ - 3, 0xff0000u}});
     m.Destroy();
 }
 
 TEST_F(Screen, SkewedAndPlacedDesksLandWhereTheFormulasSay) {
-    FXDesk d;
-    d.Create(1, 1);
-    d.mesh.colorMode = 1;
     const float green[4] = {0, 1, 0, 1};
-    d.UpdateColCol(green);
+    FXDesk d, full;
+    for (FXDesk* k : {&d, &full}) {
+        k->Create(1, 1);
+        k->mesh.colorMode = 1;
+        k->UpdateColCol(green);
+    }
     d.SetVertexPos1(1, 100, 100, sw_, sh_);
     d.SetVertexPos1(2, 300, 100, sw_, sh_);
     d.SetVertexPos1(3, 300, 200, sw_, sh_);
     d.SetVertexPos1(4, 100, 200, sw_, sh_);
     d.OnRender(&gl_, 0);
-    EXPECT_EQ(At(102, 102), 0x00ff00u);
-    EXPECT_EQ(At(298, 198), 0x00ff00u);
-    EXPECT_EQ(At(98, 150), 0u);
-    EXPECT_EQ(At(302, 150), 0u);
-    EXPECT_EQ(At(200, 202), 0u);
-
-    // A box placement in pixels.
-    Clear();
-    FXDesk full;
-    full.Create(1, 1);
-    full.mesh.colorMode = 1;
-    full.UpdateColCol(green);
+    Expect({{102, 102, 0x00ff00u}, {298, 198, 0x00ff00u}, {98, 150, 0}, {302, 150, 0}, {200, 202, 0}});
+    Clear();  // a box placement in pixels
     FXScrPos01 place;
     place.screenWidth = static_cast<float>(sw_);
     place.screenHeight = static_cast<float>(sh_);
@@ -121,11 +76,7 @@ TEST_F(Screen, SkewedAndPlacedDesksLandWhereTheFormulasSay) {
     place.SetPos(500, 400);
     place.OnRender(&gl_, 0);
     full.OnRender(&gl_, 0);
-    EXPECT_EQ(At(501, 401), 0x00ff00u);
-    EXPECT_EQ(At(562, 430), 0x00ff00u);
-    EXPECT_EQ(At(499, 410), 0u);
-    EXPECT_EQ(At(566, 410), 0u);
-    EXPECT_EQ(At(530, 434), 0u);
+    Expect({{501, 401, 0x00ff00u}, {562, 430, 0x00ff00u}, {499, 410, 0}, {566, 410, 0}, {530, 434, 0}});
 }
 
 TEST_F(Screen, ScrollingDeskMovesItsWindow) {
@@ -143,14 +94,13 @@ TEST_F(Screen, ScrollingDeskMovesItsWindow) {
     d.OnRender(&gl_, 100.0);
     EXPECT_EQ(At(sw_ / 2, sh_ / 2), 0xff0000u);
     // One period later the window has moved by half a window (wrapped into
-    // 0..1): it shows the picture from a quarter to three quarters.
+    // 0..1): it shows the picture from a quarter to three quarters; another
+    // brings it back to the start.
     for (double t = 100.5; t < 104.0; t += 0.5) d.OnRender(&gl_, t);
     Clear();
     d.OnRender(&gl_, 104.0);
     EXPECT_FLOAT_EQ(d.offsetX, 0.5f);
-    EXPECT_EQ(At(sw_ / 4, sh_ / 2), 0xff0000u);
-    EXPECT_EQ(At(3 * sw_ / 4, sh_ / 2), 0x0000ffu);
-    // Another period brings it back to the start.
+    Expect({{sw_ / 4, sh_ / 2, 0xff0000u}, {3 * sw_ / 4, sh_ / 2, 0x0000ffu}});
     for (double t = 104.5; t < 108.0; t += 0.5) d.OnRender(&gl_, t);
     Clear();
     d.OnRender(&gl_, 108.0);
@@ -158,21 +108,17 @@ TEST_F(Screen, ScrollingDeskMovesItsWindow) {
     m.Destroy();
 }
 
-TEST_F(Screen, ErrorGadgetSitsTenPixelsFromTheCorner) {
+TEST_F(Screen, ErrorGadgetSitsTenPixelsFromTheCornerOrCoversTheScreenWithoutItsPicture) {
     // The error picture travels in a package, as at start-up.
     FXCanvas pic;
     pic.pixmap.Realloc(300, 100);
     pic.pixmap.Clear(static_cast<int>(0xff00ffffu));  // yellow
-    std::string file = dir_.File("error.png");
-    ASSERT_TRUE(pic.SaveToPict(file.c_str()));
-    FXPackage build;
-    build.AddDataFile(40, file.c_str());
-    std::string path = dir_.File("xxdata.dat");
-    ASSERT_TRUE(build.Save(path.c_str(), 0));
-    FXPackage pck;
-    ASSERT_TRUE(pck.Load(path.c_str()));
-
-    FXErrGadget g;
+    ASSERT_TRUE(pic.SaveToPict(dir_.File("error.png").c_str()));
+    FXPackage build, pck, empty;
+    build.AddDataFile(40, dir_.File("error.png").c_str());
+    ASSERT_TRUE(build.Save(dir_.File("xxdata.dat").c_str(), 0));
+    ASSERT_TRUE(pck.Load(dir_.File("xxdata.dat").c_str()));
+    FXErrGadget g, bare;
     g.CreateCN(&pck, 40);
     EXPECT_EQ(g.material.GetWidth(), 300);
     gl_.EnableDepthTest(true);
@@ -181,22 +127,11 @@ TEST_F(Screen, ErrorGadgetSitsTenPixelsFromTheCorner) {
     EXPECT_EQ(At(100, 50), 0u);
     g.visible = true;
     g.OnRender(&gl_, 0);
-    EXPECT_FALSE(gl_.rs[FX_RS_DEPTHTEST]);
-    EXPECT_FALSE(gl_.rs[FX_RS_DEPTHWRITE]);
-    EXPECT_EQ(At(10, 10), 0xffff00u);
-    EXPECT_EQ(At(309, 109), 0xffff00u);
-    EXPECT_EQ(At(9, 50), 0u);
-    EXPECT_EQ(At(311, 50), 0u);
-    EXPECT_EQ(At(100, 111), 0u);
-    EXPECT_EQ(At(100, 9), 0u);
-}
-
-TEST_F(Screen, ErrorGadgetWithoutItsPictureCoversTheScreen) {
-    FXPackage empty;
-    FXErrGadget g;
-    g.CreateCN(&empty, 40);
-    g.visible = true;
-    g.OnRender(&gl_, 0);
+    EXPECT_FALSE(gl_.rs[FX_RS_DEPTHTEST] || gl_.rs[FX_RS_DEPTHWRITE]);
+    Expect({{10, 10, 0xffff00u}, {309, 109, 0xffff00u}, {9, 50, 0}, {311, 50, 0}, {100, 111, 0}, {100, 9, 0}});
+    bare.CreateCN(&empty, 40);
+    bare.visible = true;
+    bare.OnRender(&gl_, 0);
     EXPECT_EQ(At(sw_ - 2, sh_ - 2), 0xffffffu);  // untextured white quad, whole screen
 }
 
@@ -219,21 +154,15 @@ TEST(Capture, RootWindowPattern) {
 
     FXScrShot shot;
     ASSERT_TRUE(shot.Update());
-    EXPECT_EQ(shot.updateCount, 1);
-    EXPECT_EQ(shot.GetWidth(), w);
-    EXPECT_EQ(shot.GetHeight(), h);
-    EXPECT_EQ(shot.pixmap.bufWidth, 1024);
-    EXPECT_EQ(shot.pixmap.bufHeight, 1024);
-    // Canvas pixels are bytes r, g, b, a.
-    EXPECT_EQ(shot.pixmap.Row(0)[0], 0xffffffffu);
-    EXPECT_EQ(shot.pixmap.Row(10)[w / 8], 0xff0000ffu);
-    EXPECT_EQ(shot.pixmap.Row(h / 2)[3 * w / 8], 0xff00ff00u);
-    EXPECT_EQ(shot.pixmap.Row(h - 1)[5 * w / 8], 0xffff0000u);
-    EXPECT_EQ(shot.pixmap.Row(h / 3)[7 * w / 8], 0xff808080u);
-    // Below the screen the buffer is opaque black.
-    if (shot.pixmap.bufHeight > h) {
-        EXPECT_EQ(shot.pixmap.Row(h)[0], 0xff000000u);
-    }
+    EXPECT_EQ(std::make_tuple(shot.updateCount, shot.GetWidth(), shot.GetHeight(), shot.pixmap.bufWidth,
+                              shot.pixmap.bufHeight),
+              std::make_tuple(1, w, h, 1024, 1024));
+    // Canvas pixels are bytes r, g, b, a; below the screen the buffer is
+    // opaque black.
+    FXPixmap& p = shot.pixmap;
+    EXPECT_EQ(std::make_tuple(p.Row(0)[0], p.Row(10)[w / 8], p.Row(h / 2)[3 * w / 8], p.Row(h - 1)[5 * w / 8],
+                              p.Row(h / 3)[7 * w / 8], p.Row(h)[0]),
+              std::make_tuple(0xffffffffu, 0xff0000ffu, 0xff00ff00u, 0xffff0000u, 0xff808080u, 0xff000000u));
     EXPECT_TRUE(shot.Update());
     EXPECT_EQ(shot.updateCount, 2);
 }

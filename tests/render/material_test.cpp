@@ -2,42 +2,33 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "../support/testutil.h"
-#include "base/trace.h"
 #include "render/light.h"
 #include "render/material.h"
 #include "render/matlib.h"
 
 namespace {
 
-void Expect4(const float* v, float a, float b, float c, float d) {
-    EXPECT_FLOAT_EQ(v[0], a);
-    EXPECT_FLOAT_EQ(v[1], b);
-    EXPECT_FLOAT_EQ(v[2], c);
-    EXPECT_FLOAT_EQ(v[3], d);
-}
+using V = std::vector<float>;
+V Four(const float* v) { return V(v, v + 4); }
 
-TEST(FXLight, PresetsLeaveThePlaceAlone) {
+TEST(FXLight, PresetsChangeTheColoursAndLeaveThePlaceAlone) {
     FXLight l;
-    Expect4(l.position, 0, 0, -1, 0);
-    Expect4(l.ambient, 0.2f, 0.2f, 0.2f, 1);
-    EXPECT_EQ(l.spotCutoff, 180.0f);
     l.position[0] = 3;
     l.SetDefSpecular(0.5f);
-    Expect4(l.position, 3, 0, -1, 1);
-    Expect4(l.specular, 1, 1, 1, 0.5f);
+    EXPECT_EQ(Four(l.position), (V{3, 0, -1, 1}));
+    EXPECT_EQ(Four(l.specular), (V{1, 1, 1, 0.5f}));
     EXPECT_EQ(l.spotExponent, 12.0f);
     EXPECT_FLOAT_EQ(l.attenuation[1], 0.4f);
     l.SetDiffuseDark(0.3f, 1);
-    Expect4(l.diffuse, 0.3f, 0.3f, 0.3f, 1);
-    EXPECT_EQ(l.position[3], 0.0f);
-    EXPECT_EQ(l.attenuation[0], 0.0f);
     l.MultiColorF(1, 0.5f, 1, 1);
-    Expect4(l.diffuse, 0.3f, 0.15f, 0.3f, 1);
+    EXPECT_EQ(Four(l.diffuse), (V{0.3f, 0.15f, 0.3f, 1}));
+    EXPECT_EQ(l.position[3] + l.attenuation[0], 0.0f);
     l.SetDefAmbient(1);
-    Expect4(l.ambient, 1, 1, 1, 1);
-    Expect4(l.diffuse, 0, 0, 0, 0);
+    EXPECT_EQ(Four(l.ambient), (V{1, 1, 1, 1}));
+    EXPECT_EQ(Four(l.diffuse), (V{0, 0, 0, 0}));
 }
 
 TEST(FXMaterial, SolidityAndTinting) {
@@ -49,132 +40,98 @@ TEST(FXMaterial, SolidityAndTinting) {
     m.textureReady = true;
     m.textureOpaque = false;
     EXPECT_FALSE(m.IsSolid());
-
     m.SetDefSpecular1(1);
     m.PreserveCols();
     const float half[4] = {1, 1, 1, 0.5f};
     m.MultiCols(half);
     m.MultiCols(half);  // does not compound
-    EXPECT_FLOAT_EQ(m.ambient[3], 0.5f);
-    EXPECT_FLOAT_EQ(m.diffuse[3], 0.5f);
-    EXPECT_FLOAT_EQ(m.specular[3], 0.5f);
-    EXPECT_FLOAT_EQ(m.diffuse[0], 1.0f);
-
+    EXPECT_EQ((V{m.ambient[3], m.diffuse[3], m.specular[3], m.diffuse[0]}), (V{0.5f, 0.5f, 0.5f, 1}));
     m.shininess = 7;
     m.SetDefSpecular(1);
     EXPECT_EQ(m.shininess, 128.0f);
     m.shininess = 7;
     m.SetDefEmission(0.5f);
     EXPECT_EQ(m.shininess, 7.0f);
-    Expect4(m.emission, 1, 1, 1, 0.5f);
+    EXPECT_EQ(Four(m.emission), (V{1, 1, 1, 0.5f}));
     m.ChangeDarkDiffuse(0.25f);
-    Expect4(m.diffuse, 0.25f, 0.25f, 0.25f, 0.5f);
+    EXPECT_EQ(Four(m.diffuse), (V{0.25f, 0.25f, 0.25f, 0.5f}));
 }
 
-TEST(FXMaterial, FileFormRoundTrip) {
-    FXMaterial a;
+TEST(FXMaterial, FileFormRoundTripAndACutRecord) {
+    FXMaterial a, b, c;
     a.name.Set("skin");
     a.SetDefSpecular1(0.75f);
     a.shininess = 33;
     FILE* f = tmpfile();
     a.Save(f);
-    EXPECT_EQ(ftell(f), 4 + 4 + 4 + 64 + 4);
-    rewind(f);
-    FXMaterial b;
+    std::string bytes = fxtest::StreamBytes(f);
+    fclose(f);
+    EXPECT_EQ(bytes.size(), 4u + 4 + 4 + 64 + 4);
+    f = fxtest::StreamWith(bytes);
     EXPECT_TRUE(b.Load(f));
+    fclose(f);
     EXPECT_STREQ(b.name.text, "skin");
     EXPECT_TRUE(b.textureFile.IsEmpty());
-    Expect4(b.specular, 1, 1, 1, 0.75f);
+    EXPECT_EQ(Four(b.specular), (V{1, 1, 1, 0.75f}));
     EXPECT_EQ(b.shininess, 33.0f);
     EXPECT_TRUE(b.ownedByLib);
-    // A record cut short reports it.
-    rewind(f);
-    FILE* g = tmpfile();
-    char buf[40];
-    ASSERT_EQ(fread(buf, 1, sizeof buf, f), sizeof buf);
-    fwrite(buf, 1, sizeof buf, g);
-    rewind(g);
-    FXMaterial c;
-    EXPECT_FALSE(c.Load(g));
+    f = fxtest::StreamWith(bytes.substr(0, 40));
+    EXPECT_FALSE(c.Load(f));
     fclose(f);
-    fclose(g);
 }
 
 class Mtl : public ::testing::Test {
 protected:
     std::string Write(const std::string& text) {
-        std::string p = dir_.File("lib.mtl");
-        fxtest::WriteFile(p, text);
-        return p;
+        fxtest::WriteFile(path_, text);
+        return path_;
     }
     fxtest::TempDir dir_;
+    std::string path_ = dir_.File("lib.mtl");
 };
 
 TEST_F(Mtl, BlocksAndTheirValues) {
     std::string p = Write(
-        "# made by hand\r\n"
-        "Kd 0.5 0.5 0.5\r\n"
-        "newmtl first extra words\r\n"
-        "Ka 0.1 0.2 0.3\r\n"
-        "Kd 1 0 0\r\n"
-        "Ks 0 1 0\r\n"
-        "Ns 100\r\n"
-        "Ni 1.5\r\n"
-        "illum 2\r\n"
-        "map_Kd   my pic.jpg  \r\n"
-        "newmtl second\n"
-        "d 0.5\n"
-        "Tr 0.9\n"
-        "Ke 1 1 1\n"
-        "map_Ka other.jpg\n");
+        "# made by hand\r\nKd 0.5 0.5 0.5\r\nnewmtl first extra words\r\nKa 0.1 0.2 0.3\r\nKd 1 0 0\r\nKs 0 1 0\r\n"
+        "Ns 100\r\nNi 1.5\r\nillum 2\r\nmap_Kd   my pic.jpg  \r\nnewmtl second\nd 0.5\nTr 0.9\nKe 1 1 1\nmap_Ka other.jpg\n");
     FXMatlib lib;
     ASSERT_TRUE(lib.LoadFromMtl(p.c_str()));
     EXPECT_STREQ(lib.name.text, p.c_str());
     ASSERT_EQ(lib.Count(), 3);
-    FXMaterial* m0 = lib.Get(0);
+    FXMaterial *m0 = lib.Get(0), *m1 = lib.Get(1), *m2 = lib.Get(2);
     EXPECT_TRUE(m0->name.IsEmpty());
-    Expect4(m0->diffuse, 0.5f, 0.5f, 0.5f, 1);
-    FXMaterial* m1 = lib.Get(1);
+    EXPECT_EQ(Four(m0->diffuse), (V{0.5f, 0.5f, 0.5f, 1}));
     EXPECT_STREQ(m1->name.text, "first");
-    Expect4(m1->ambient, 0.1f, 0.2f, 0.3f, 0);
-    Expect4(m1->diffuse, 1, 0, 0, 1);  // alpha as the preset left it
-    Expect4(m1->specular, 0, 1, 0, 1);
+    EXPECT_EQ(Four(m1->ambient), (V{0.1f, 0.2f, 0.3f, 0}));
+    EXPECT_EQ(Four(m1->diffuse), (V{1, 0, 0, 1}));  // alpha as the preset left it
+    EXPECT_EQ(Four(m1->specular), (V{0, 1, 0, 1}));
     EXPECT_FLOAT_EQ(m1->shininess, 128.0f);
     EXPECT_STREQ(m1->textureFile.text, "my pic.jpg");
     EXPECT_TRUE(m1->ownedByLib);
-    FXMaterial* m2 = lib.Get(2);
     EXPECT_STREQ(m2->name.text, "second");
     EXPECT_FLOAT_EQ(m2->diffuse[3], 0.5f);
     EXPECT_TRUE(m2->textureFile.IsEmpty());
-    Expect4(m2->emission, 0, 0, 0, 0);
+    EXPECT_EQ(Four(m2->emission), (V{0, 0, 0, 0}));
     EXPECT_EQ(lib.FindMaterial("second"), m2);
     EXPECT_EQ(lib.FindMaterial(""), m0);
     EXPECT_EQ(lib.FindMaterial("third"), nullptr);
 }
 
-TEST_F(Mtl, UnknownNTokensAreReported) {
-    std::string log = dir_.File("t.log");
-    fxCloseTraces();
-    ASSERT_TRUE(fxOpenTraces(log.c_str()));
+TEST_F(Mtl, UnknownTokensAreReportedAndHostileFilesStayInBounds) {
+    fxtest::TraceCapture cap(dir_);
     std::string p = Write("nonsense here\nnewmtl a\n");
     FXMatlib lib;
     EXPECT_TRUE(lib.LoadFromMtl(p.c_str()));
-    fxCloseTraces();
     EXPECT_EQ(lib.Count(), 2);
-    std::string want = "FXMatlib::LoadFromMtl -> unknown token(0): nonsense  in lib:" + p + "\n";
-    EXPECT_NE(fxtest::ReadFile(log).find(want), std::string::npos);
-}
-
-TEST_F(Mtl, HostileFilesStayInBounds) {
+    EXPECT_TRUE(fxtest::Has(cap.Stop(), "FXMatlib::LoadFromMtl -> unknown token(0): nonsense  in lib:" + p + "\n"));
     // A bare newmtl does not take the next line's word; an endless token and
     // an endless line are cut; a missing file empties the library.
     std::string longWord(5000, 'w');
-    std::string p = Write("newmtl\nKd 1 1 1\nnewmtl " + longWord + "\nmap_Kd " + longWord + "\nNs\n");
-    FXMatlib lib;
+    Write("newmtl\nKd 1 1 1\nnewmtl " + longWord + "\nmap_Kd " + longWord + "\nNs\n");
     ASSERT_TRUE(lib.LoadFromMtl(p.c_str()));
     ASSERT_EQ(lib.Count(), 3);
     EXPECT_TRUE(lib.Get(1)->name.IsEmpty());
-    Expect4(lib.Get(1)->diffuse, 1, 1, 1, 1);
+    EXPECT_EQ(Four(lib.Get(1)->diffuse), (V{1, 1, 1, 1}));
     EXPECT_GT(lib.Get(2)->name.len, 1000);
     EXPECT_LE(lib.Get(2)->name.len, 1023);
     EXPECT_LE(lib.Get(2)->textureFile.len, 1023);
@@ -194,16 +151,13 @@ TEST(FXMatlib, ParentFirstAndOwnership) {
     lib->AddMaterial(&outside);
     EXPECT_EQ(lib->Count(), 1);
     EXPECT_EQ(lib->FindMaterial("red"), &parentRed);
-    // A loop of parents does not hang the search.
-    parent.parent = lib;
+    parent.parent = lib;  // a loop of parents does not hang the search
     EXPECT_EQ(lib->FindMaterial("red"), &parentRed);
     EXPECT_EQ(lib->FindMaterial("blue"), nullptr);
     parent.parent = nullptr;
-
     lib->refCount = 2;
     lib->Release();
-    EXPECT_EQ(lib->refCount, 1);
-    EXPECT_EQ(lib->Count(), 1);
+    EXPECT_EQ(std::make_pair(lib->refCount, lib->Count()), std::make_pair(1, 1));
     lib->Release();  // deleted; the outside material lives on
     EXPECT_STREQ(outside.name.text, "red");
 }
