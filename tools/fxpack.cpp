@@ -341,11 +341,19 @@ int CmdBuild(int argc, char** argv) {
     if (items.empty()) return Usage("build needs at least one file (PATH, ID=PATH or --manifest)");
 
     // Ids: explicit, or one above the previous item's.
-    int next = base;
+    int64_t next = base;
     std::map<int, const Item*> taken;
     for (Item& it : items) {
-        if (!it.explicitId) it.id = next;
-        next = it.id + 1;
+        if (!it.explicitId) {
+            if (next > INT32_MAX) {
+                Fail("no id is left for '%s' (%s): the item before it has id %d, the largest there is; give it an "
+                     "explicit ID=PATH",
+                     it.name.c_str(), it.from.c_str(), INT32_MAX);
+                return kExitFail;
+            }
+            it.id = static_cast<int>(next);
+        }
+        next = static_cast<int64_t>(it.id) + 1;
         auto t = taken.find(it.id);
         if (t != taken.end()) {
             Fail("id %d is given to both '%s' (%s) and '%s' (%s)", it.id, t->second->name.c_str(),

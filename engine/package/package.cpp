@@ -394,21 +394,28 @@ void FXPackageData::WriteFloatArray(const FXFloatArray* a) {
 
 int FXNameServer::BuildId(const char* name) {
     int i = names.Findpos(name);
-    if (i < 0) {
-        names.Push(name);
-        i = names.count - 1;
+    if (i >= 0) return FindId(name);
+    int64_t id = static_cast<int64_t>(base) + names.count;
+    if (full || id > INT32_MAX) {
+        err("package: no id is left for %s: ids end at %d\n", name ? name : "", INT32_MAX);
+        return -1;
     }
-    return base + i;
+    names.Push(name);
+    return static_cast<int>(id);
 }
 
 int FXNameServer::FindId(const char* name) const {
     int i = names.Findpos(name);
-    return i < 0 ? -1 : base + i;
+    if (i < 0) return -1;
+    // Names loaded beyond the last id never had one.
+    int64_t id = static_cast<int64_t>(base) + i;
+    return id <= INT32_MAX ? static_cast<int>(id) : -1;
 }
 
 void FXNameServer::Destroy() {
     names.DestroyBuf();
     base = 0;
+    full = false;
 }
 
 // ---------------------------------------------------------------- FXPackage
@@ -535,18 +542,32 @@ bool FXPackage::LoadOwned(uint8_t* buf, size_t n) {
     FXPackageData d;
     d.InitData(body, static_cast<int>(blen));
     FXArray* lists[4] = {&ids, &offsets, &sizes, &types};
-    int32_t r = INT32_MAX;
-    for (int i = 0; i < 4; ++i) {
-        loadInfo.stored[i] = localReadList(&d, lists[i], &loadInfo.counts[i]);
-        r = std::min(r, loadInfo.stored[i]);
+    for (int i = 0; i < 4; ++i) loadInfo.stored[i] = localReadList(&d, lists[i], &loadInfo.counts[i]);
+    // A record is found by its id and read through its offset and size;
+    // without one of them it is lost. Its type is only a label: a shorter
+    // types list leaves the rest at -1. The four lists stay of one length,
+    // so that every record keeps its values when the package is saved again.
+    const int32_t* st = loadInfo.stored;
+    int32_t r = std::min({st[0], st[1], st[2]});
+    int32_t longest = std::max({st[0], st[1], st[2]});
+    if (longest > r)
+        err("package: the lists hold %d ids, %d offsets and %d sizes; %d record(s) without all three cannot be "
+            "read and are left out\n",
+            st[0], st[1], st[2], longest - r);
+    for (int i = 0; i < 3; ++i) lists[i]->count = r;
+    if (st[3] < r) {
+        trc("package: the types list holds %d of %d records; the rest have type -1\n", st[3], r);
+        types.Realloc(r);
+        for (int i = std::max(st[3], 0); i < r; ++i) types.SetInt(i, FX_PCK_TYPE_NONE);
     }
-    // A record exists only when all four of its values were stored.
-    for (FXArray* l : lists) l->count = std::min(l->count, r);
+    types.count = r;
     loadInfo.records = r;
 
     int64_t top = -1;
     for (int i = 0; i < r; ++i) top = std::max<int64_t>(top, ids.GetInt(i));
+    // A package holding the largest id leaves none for files added to it.
     nameServer.base = static_cast<int32_t>(std::min<int64_t>(top + 1, INT32_MAX));
+    nameServer.full = top == INT32_MAX;
 
     // The data area stays inside the loaded block: no second copy.
     block = buf;
@@ -643,6 +664,7 @@ int FXPackage::AddDataFile1(FXStr* name) {
     int id = nameServer.FindId(name->text);
     if (id < 0) {
         id = nameServer.BuildId(name->text);
+        if (id < 0) return -1;
         AddDataFile(id, name->text);
     }
     return name->Format("%d", id);

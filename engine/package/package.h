@@ -84,12 +84,15 @@ class FXNameServer {
 public:
     FXStrArray names;
     int32_t base;
+    bool full;  // base is taken too: the loaded package holds INT32_MAX
 
-    FXNameServer() : base(0) {}
+    FXNameServer() : base(0), full(false) {}
     ~FXNameServer() { Destroy(); }
     FXNameServer(const FXNameServer&) = delete;
     FXNameServer& operator=(const FXNameServer&) = delete;
 
+    // The id of a name, registering it when new; -1 (traced) when the ids
+    // above base have run out.
     int BuildId(const char* name);
     int FindId(const char* name) const;
     void Destroy();
@@ -104,7 +107,7 @@ struct FXPackageLoadInfo {
     int64_t bodySize;
     int32_t counts[4];   // the four list counts as stored (ids, offsets, sizes, types)
     int32_t stored[4];   // items of each list actually present in the body
-    int32_t records;     // records kept: the shortest list
+    int32_t records;     // records kept: the shortest of ids, offsets and sizes
     int32_t damaged;     // kept records not wholly inside the data area
 };
 
@@ -133,7 +136,8 @@ public:
 
     // Replaces the content by a package file; a file that is missing or not
     // a package leaves the package empty. The result tells whether it was a
-    // package at all (damaged records are dropped, see RecompClasses).
+    // package at all (damaged records are dropped, see RecompClasses; so are
+    // records lacking an id, offset or size, while a missing type reads -1).
     bool Load(const char* path);
     // The same from bytes in memory (copied).
     bool LoadFromMemory(const void* p, size_t n);
@@ -149,6 +153,8 @@ public:
     // Index of the first usable record with this id, -1 when none.
     int FindRecord(int id) const;
     bool CheckFile(const char* path, int* size, int* type);
+    // Gives the file a new id (or its own, when already added), queues it
+    // and replaces the name by the id; -1 when no id is left.
     int AddDataFile1(FXStr* name);
     void AddDataFile(int id, const char* path);
     // One reader per entry of offsets; a record that does not lie wholly

@@ -1,0 +1,111 @@
+// Packages whose lists disagree in length, and packages that hold the
+// largest id.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../support/testutil.h"
+#include "package/package.h"
+
+namespace {
+
+using fxtest::Le32;
+
+// A body from its four lists as given, then the data bytes.
+std::string Pkg(const std::vector<std::vector<int32_t>>& lists, const std::string& data) {
+    std::string s = Le32({5}, "pck01");
+    for (const auto& l : lists) {
+        s += Le32({static_cast<int32_t>(l.size())});
+        for (int32_t v : l) s += Le32({v});
+    }
+    return s + data;
+}
+
+std::string Text(FXPackage* p, int id) {
+    FXPackageData* d = p->GetDataPtr(id);
+    return d ? std::string(reinterpret_cast<char*>(d->start), static_cast<size_t>(d->size)) : "<none>";
+}
+
+TEST(PackageEdge, ListsOfDifferentLengths) {
+    const int32_t kJpg = FX_PCK_TYPE_JPG;
+    struct Case {
+        const char* what;
+        std::vector<std::vector<int32_t>> lists;  // ids, offsets, sizes, types
+        std::string a, b;                         // records 10 and 11
+        int typeB;
+        bool leftOut;
+    } cases[] = {
+        {"one type short", {{10, 11}, {0, 1}, {1, 2}, {kJpg}}, "x", "yz", -1, false},
+        {"no types", {{10, 11}, {0, 1}, {1, 2}, {}}, "x", "yz", -1, false},
+        {"one offset short", {{10, 11}, {0}, {1, 2}, {kJpg, kJpg}}, "x", "<none>", -1, true},
+        {"one size short", {{10, 11}, {0, 1}, {1}, {kJpg, kJpg}}, "x", "<none>", -1, true},
+        {"one id short", {{10}, {0, 1}, {1, 2}, {kJpg, kJpg}}, "x", "<none>", -1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fxtest::TempDir dir;
+        fxtest::TraceCapture trace(dir);
+        std::string f = Pkg(c.lists, "xyz");
+        FXPackage p;
+        ASSERT_TRUE(p.LoadFromMemory(f.data(), f.size()));
+        EXPECT_EQ(Text(&p, 10), c.a);
+        EXPECT_EQ(p.GetDataType(10), c.lists[3].empty() ? -1 : kJpg);
+        EXPECT_EQ(Text(&p, 11), c.b);
+        EXPECT_EQ(p.GetDataType(11), c.typeB);
+        EXPECT_EQ(fxtest::Has(trace.Stop(), "left out"), c.leftOut);
+        // Saved with a file added, every record keeps its own values.
+        fxtest::WriteFile(dir.File("new.png"), "png!");
+        p.AddDataFile(12, dir.File("new.png").c_str());
+        ASSERT_TRUE(p.Save(dir.File("out.pck").c_str(), 0));
+        FXPackage q;
+        ASSERT_TRUE(q.Load(dir.File("out.pck").c_str()));
+        EXPECT_EQ(Text(&q, 11), c.b);
+        EXPECT_EQ(q.GetDataType(11), c.typeB);
+        EXPECT_EQ(Text(&q, 12), "png!");
+        EXPECT_EQ(q.GetDataType(12), FX_PCK_TYPE_PNG);
+    }
+}
+
+TEST(PackageEdge, NoIdIsGivenPastTheLargest) {
+    for (int32_t top : {INT32_MAX - 1, INT32_MAX}) {
+        SCOPED_TRACE(top);
+        fxtest::TempDir dir;
+        fxtest::TraceCapture trace(dir);
+        const std::string pck = dir.File("p.pck"), before = Pkg({{top, 3}, {0, 1}, {1, 1}, {-1, -1}}, "ab");
+        fxtest::WriteFile(pck, before);
+        fxtest::WriteFile(dir.File("a.bin"), "A");
+        fxtest::WriteFile(dir.File("b.bin"), "B");
+        FXPackage p;
+        ASSERT_TRUE(p.Load(pck.c_str()));
+        FXStr a(dir.File("a.bin").c_str()), b(dir.File("b.bin").c_str());
+        int ra = p.AddDataFile1(&a), rb = p.AddDataFile1(&b);
+        EXPECT_EQ(ra > 0, top < INT32_MAX);
+        EXPECT_STREQ(a.text, ra > 0 ? "2147483647" : dir.File("a.bin").c_str());
+        EXPECT_EQ(rb, -1);
+        EXPECT_STREQ(b.text, dir.File("b.bin").c_str());
+        EXPECT_TRUE(fxtest::Has(trace.Stop(), "no id is left"));
+        ASSERT_TRUE(p.Save(pck.c_str(), 0));
+        if (ra < 0) {
+            EXPECT_EQ(fxtest::ReadFile(pck), before);
+        }
+        FXPackage q;
+        ASSERT_TRUE(q.Load(pck.c_str()));
+        EXPECT_EQ(q.GetRecordCount(), ra > 0 ? 3 : 2);
+        EXPECT_EQ(Text(&q, top), "a");
+        EXPECT_EQ(Text(&q, INT32_MAX), top < INT32_MAX ? "A" : "a");
+    }
+}
+
+TEST(PackageEdge, FxpackBuildStopsAtTheLargestId) {
+    fxtest::TempDir dir;
+    fxtest::WriteFile(dir.File("a"), "A");
+    fxtest::WriteFile(dir.File("b"), "B");
+    fxtest::ToolRun r = fxtest::RunTool(FXPACK_PATH, "build " + dir.File("out.pck") + " 2147483647=" +
+                                                         dir.File("a") + " " + dir.File("b"));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(fxtest::Has(r.out, "no id is left")) << r.out;
+    EXPECT_EQ(fxtest::ReadFile(dir.File("out.pck")), "");
+}
+
+}  // namespace
