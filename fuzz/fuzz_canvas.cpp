@@ -18,10 +18,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const int kTypes[] = {FX_IL_JPG, FX_IL_PNG, FX_IL_BMP, FX_IL_TGA, FX_IL_GIF};
+    // Unknown lets the library pick the decoder by the data, PNM among them.
+    static const int kTypes[] = {FX_IL_JPG, FX_IL_PNG, FX_IL_BMP, FX_IL_TGA, FX_IL_GIF, FX_IL_TYPE_UNKNOWN};
     if (size < 1) return 0;
     // The first byte picks the type, so every decoder sees every input shape.
-    int type = kTypes[data[0] % 5];
+    int type = kTypes[data[0] % 6];
     unsigned char* body = const_cast<unsigned char*>(data + 1);
     unsigned n = static_cast<unsigned>(size - 1);
 

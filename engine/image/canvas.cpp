@@ -87,6 +87,10 @@ bool localProbeAllows(const char* what, FXPictProbe probe, int64_t w, int64_t h)
         err("picture %s is cut inside a header segment or chunk: refused\n", what);
         return false;
     }
+    if (probe == FX_PROBE_MALFORMED) {
+        err("picture %s has a header word, comment or value out of bounds: refused\n", what);
+        return false;
+    }
     if (probe != FX_PROBE_SIZE || fxPictSizeAllowed(w, h)) return true;
     err("picture %s claims %lld x %lld pixels: refused\n", what, static_cast<long long>(w),
         static_cast<long long>(h));

@@ -1,5 +1,6 @@
 #include "image/picthead.h"
 
+#include <algorithm>
 #include <cstring>
 #include <strings.h>
 
@@ -248,29 +249,89 @@ FXPictProbe localGif(Source& s, int64_t* w, int64_t* h) {
     return localSize(sw, sh, w, h);
 }
 
-// Skips blanks and comments of a PNM header and reads one decimal number.
-bool localPnmNumber(const uint8_t* b, size_t n, size_t* i, int64_t* v) {
-    while (*i < n) {
-        uint8_t c = b[*i];
+// DevIL's PNM reader copies each word of a header, and of a plain (ASCII)
+// raster, into a 180-byte buffer and writes past its end on a longer one.
+// Its words run up to a blank, a line feed or a '#' and take every other
+// byte on the way (tabs and carriage returns too). Words and comments here
+// stay far below that.
+const int kPnmMaxWord = 20;
+const int kPnmMaxComment = 160;
+
+bool localPnmDelimiter(int c) { return c == ' ' || c == '\n' || c == '#'; }
+bool localPnmBlank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+// Moves *pos from a '#' to the line feed ending the comment (or the end);
+// false when the comment is too long.
+bool localPnmComment(Window& win, uint64_t* pos) {
+    for (int k = 0;; ++k, ++*pos) {
+        int c = win.At(*pos);
+        if (c < 0 || c == '\n') return true;
+        if (k > kPnmMaxComment) return false;
+    }
+}
+
+// Moves *pos over delimiters, comments and the next word, counting the
+// word's bytes in *run; false on a word or comment that is too long, and
+// at the end of a plain raster.
+bool localPnmSkipWord(Window& win, uint64_t* pos, int* run) {
+    for (;;) {
+        int c = win.At(*pos);
+        if (c < 0) return true;
         if (c == '#') {
-            while (*i < n && b[*i] != '\n' && b[*i] != '\r') (*i)++;
-        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') {
-            (*i)++;
+            if (!localPnmComment(win, pos)) return false;
+        } else if (localPnmDelimiter(c)) {
+            if (*run > 0) return true;
+            ++*pos;
         } else {
-            break;
+            if (++*run > kPnmMaxWord) return false;
+            ++*pos;
         }
     }
-    int digits = 0;
-    int64_t x = 0;
-    while (*i < n && b[*i] >= '0' && b[*i] <= '9') {
-        // Anything past 12 digits is absurd already; stop growing the value.
-        if (digits < 12) x = x * 10 + (b[*i] - '0');
-        digits++;
-        (*i)++;
+}
+
+// P1 to P6: the header must be decimal numbers, blanks and comments only,
+// with a maxval of 1 to 65535 (bitmaps have none); a plain raster is
+// walked to its end for the length of its words.
+FXPictProbe localPnm(Source& s, int kind, int64_t* w, int64_t* h) {
+    Window win(s);
+    uint64_t pos = 2;
+    int c = win.At(pos);
+    if (c < 0) return FX_PROBE_DAMAGED;
+    if (c != '#' && !localPnmBlank(c)) return FX_PROBE_MALFORMED;  // "P61": no magic
+    const int need = kind == 1 || kind == 4 ? 2 : 3;
+    int64_t v[3] = {0, 0, 0};
+    int run = 2;  // the magic starts the first word
+    for (int got = 0; got < need;) {
+        c = win.At(pos);
+        if (c < 0) return FX_PROBE_DAMAGED;
+        if (c == '#') {
+            if (!localPnmComment(win, &pos)) return FX_PROBE_MALFORMED;
+            run = 0;
+            continue;
+        }
+        bool digit = c >= '0' && c <= '9';
+        if (!digit && !localPnmBlank(c)) return FX_PROBE_MALFORMED;  // a sign, a letter or a control byte
+        ++pos;
+        if (localPnmDelimiter(c)) {
+            run = 0;
+            continue;
+        }
+        if (++run > kPnmMaxWord) return FX_PROBE_MALFORMED;
+        if (!digit) continue;
+        // Values far beyond any limit are not grown further.
+        v[got] = std::min<int64_t>(v[got] * 10 + (c - '0'), int64_t(1) << 40);
+        int next = win.At(pos);
+        if (next < '0' || next > '9') ++got;
     }
-    if (digits == 0) return false;
-    *v = x;
-    return true;
+    if (need == 3 && (v[2] < 1 || v[2] > 65535)) return FX_PROBE_MALFORMED;
+    // The last word runs on to its delimiter, into a binary raster if need
+    // be; a plain raster is words to its end.
+    if (!localPnmSkipWord(win, &pos, &run)) return FX_PROBE_MALFORMED;
+    while (kind <= 3 && win.At(pos) >= 0) {
+        run = 0;
+        if (!localPnmSkipWord(win, &pos, &run)) return FX_PROBE_MALFORMED;
+    }
+    return localSize(v[0], v[1], w, h);
 }
 
 bool localTgaPlausible(const uint8_t* t) {
@@ -307,14 +368,7 @@ FXPictProbe localProbe(Source& s, int64_t* w, int64_t* h) {
         (b[5] == 'a' || b[5] == 'A'))
         return localGif(s, w, h);
     if (have >= 22 && memcmp(b, "8BPS", 4) == 0) return localSize(localBe32(b + 18), localBe32(b + 14), w, h);
-    if (have >= 2 && b[0] == 'P' && b[1] >= '1' && b[1] <= '6') {
-        uint8_t t[1024];
-        size_t n = s.ReadSome(0, t, sizeof t);
-        size_t i = 2;
-        int64_t pw = 0, ph = 0;
-        if (!localPnmNumber(t, n, &i, &pw) || !localPnmNumber(t, n, &i, &ph)) return FX_PROBE_UNKNOWN;
-        return localSize(pw, ph, w, h);
-    }
+    if (have >= 2 && b[0] == 'P' && b[1] >= '1' && b[1] <= '6') return localPnm(s, b[1] - '0', w, h);
     if (have >= 12 && b[0] == 0x0A && (b[1] == 0 || (b[1] >= 2 && b[1] <= 5)) && b[2] <= 1) {
         int64_t x0 = localLe16(b + 4), y0 = localLe16(b + 6), x1 = localLe16(b + 8), y1 = localLe16(b + 10);
         return localSize(x1 - x0 + 1, y1 - y0 + 1, w, h);

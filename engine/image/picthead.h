@@ -21,9 +21,10 @@ const int64_t FX_PICT_MAX_PIXELS = int64_t(1) << 25;
 bool fxPictSizeAllowed(int64_t w, int64_t h);
 
 enum FXPictProbe {
-    FX_PROBE_UNKNOWN,  // no header we read, or not enough bytes to tell
-    FX_PROBE_SIZE,     // the header claims *w x *h
-    FX_PROBE_DAMAGED,  // cut inside a header segment or chunk: refuse it
+    FX_PROBE_UNKNOWN,    // no header we read, or not enough bytes to tell
+    FX_PROBE_SIZE,       // the header claims *w x *h
+    FX_PROBE_DAMAGED,    // cut inside a header segment or chunk: refuse it
+    FX_PROBE_MALFORMED,  // a header word, comment or value out of bounds: refuse it
 };
 
 // Reads the size claimed by a JPEG, PNG, BMP, GIF, PSD, PCX or PNM header,
@@ -31,7 +32,10 @@ enum FXPictProbe {
 // no signature). Never reads outside the n bytes. JPEG markers and PNG
 // chunks are walked through the stream: a header segment or chunk cut by the
 // end of the data gives FX_PROBE_DAMAGED, since the decoders inside DevIL
-// hang on some of them; the other formats are read in their first bytes.
+// hang on some of them. A PNM header (P1 to P6) must hold numbers, blanks
+// and short comments only, and a plain PNM's raster short words, or it is
+// FX_PROBE_MALFORMED: DevIL's reader overruns its buffer on a long word. The
+// other formats are read in their first bytes.
 FXPictProbe fxProbePictBytes(const uint8_t* p, size_t n, int64_t* w, int64_t* h);
 // The same for an open file, read from its start; the position afterwards is
 // unspecified.
