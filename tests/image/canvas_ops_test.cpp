@@ -1,12 +1,10 @@
 // Pixel buffers and the canvas operations that need no image library.
 #include <cmath>
-#include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "imgtest.h"
-#include "image/canvas.h"
 #include "image/pixmap.h"
-#include "math/3dmath.h"
 
 using imgtest::Px;
 using imgtest::Rgba;
@@ -19,142 +17,95 @@ TEST(Pixmap, ReallocRoundsUpToPowersOfTwoOnlyWhenAsked) {
         int w, h, bufW, bufH;
     } cases[] = {{true, 300, 200, 512, 256}, {true, 1, 1, 1, 1}, {true, 0, 0, 1, 1}, {false, 300, 7, 300, 7}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << (c.pow2 ? "" : " exact"));
         FXPixmap p;
         p.pow2 = c.pow2;
         ASSERT_TRUE(p.Realloc(c.w, c.h));
-        EXPECT_EQ(p.usedWidth, c.w);
-        EXPECT_EQ(p.usedHeight, c.h);
-        EXPECT_EQ(p.bufWidth, c.bufW);
-        EXPECT_EQ(p.bufHeight, c.bufH);
-        EXPECT_EQ(p.capacity, c.bufW * c.bufH);
+        EXPECT_EQ(std::make_tuple(p.usedWidth, p.usedHeight, p.bufWidth, p.bufHeight, p.capacity),
+                  std::make_tuple(c.w, c.h, c.bufW, c.bufH, c.bufW * c.bufH));
     }
 }
 
-TEST(Pixmap, LargeEnoughBuffersAreReusedAndLargerOnesStartZeroed) {
+TEST(Pixmap, LargeEnoughBuffersAreReusedLargerOnesStartZeroedAbsurdOnesAreRefused) {
     FXPixmap p;
     ASSERT_TRUE(p.Realloc(300, 200));
     p.Clear(0x11223344);
     uint32_t* buf = p.pixels;
     // Smaller, and the same number of pixels in another shape: kept, contents too.
     ASSERT_TRUE(p.Realloc(100, 100));
-    EXPECT_EQ(p.pixels, buf);
-    EXPECT_EQ(p.bufWidth, 128);
-    EXPECT_EQ(p.pixels[128 * 128 - 1], 0x11223344u);
+    EXPECT_EQ(std::make_tuple(p.pixels, p.bufWidth, p.pixels[128 * 128 - 1]), std::make_tuple(buf, 128, 0x11223344u));
     ASSERT_TRUE(p.Realloc(256, 512));
-    EXPECT_EQ(p.pixels, buf);
-    EXPECT_EQ(p.capacity, 512 * 256);
-    // Larger: a new buffer of exactly the rounded size.
-    ASSERT_TRUE(p.Realloc(513, 256));
-    EXPECT_EQ(p.bufWidth, 1024);
-    EXPECT_EQ(p.capacity, 1024 * 256);
-    EXPECT_EQ(p.pixels[0], 0u);
-}
-
-TEST(Pixmap, AbsurdSizesAreRefusedAndChangeNothing) {
-    FXPixmap p;
-    ASSERT_TRUE(p.Realloc(10, 10));
-    uint32_t* buf = p.pixels;
+    EXPECT_EQ(std::make_pair(p.pixels, p.capacity), std::make_pair(buf, 512 * 256));
     for (auto [w, h] : {std::pair{-1, 10}, {10, -5}, {16385, 1}, {0, 1 << 30}, {16384, 16384}, {INT32_MAX, INT32_MAX}})
         EXPECT_FALSE(p.Realloc(w, h)) << w << "x" << h;
-    EXPECT_EQ(p.pixels, buf);
-    EXPECT_EQ(p.usedWidth, 10);
-    EXPECT_EQ(p.bufWidth, 16);
+    EXPECT_EQ(std::make_tuple(p.pixels, p.usedWidth, p.bufWidth), std::make_tuple(buf, 256, 256));
+    ASSERT_TRUE(p.Realloc(513, 256));  // larger: a new buffer of exactly the rounded size
+    EXPECT_EQ(std::make_tuple(p.bufWidth, p.capacity, p.pixels[0]), std::make_tuple(1024, 1024 * 256, 0u));
     EXPECT_TRUE(p.Realloc(16384, 2048));
-}
-
-TEST(Pixmap, ClearCoversTheWholeBufferAndDestroyEmptiesButKeepsTheFlag) {
-    FXPixmap p;
-    p.Clear(5);  // nothing to clear
-    ASSERT_TRUE(p.Realloc(3, 3));
-    p.Clear(-1);
-    EXPECT_EQ(std::vector<uint32_t>(p.pixels, p.pixels + 16), std::vector<uint32_t>(16, 0xFFFFFFFFu));
     p.pow2 = false;
     p.Destroy();
     EXPECT_EQ(p.pixels, nullptr);
     EXPECT_EQ(p.capacity + p.bufWidth + p.bufHeight + p.usedWidth + p.usedHeight, 0);
-    EXPECT_FALSE(p.pow2);
-    p.Destroy();
+    EXPECT_FALSE(p.pow2);  // the flag stays
+    p.Clear(5);            // nothing to clear
 }
 
 class CanvasOps : public ::testing::Test {
 protected:
-    // A w x h picture in its rounded buffer, margin 0xDEADBEEF.
-    void Make(FXCanvas* c, int w, int h) {
-        ASSERT_TRUE(c->pixmap.Realloc(w, h));
-        c->pixmap.Clear(static_cast<int>(0xDEADBEEFu));
+    // A w x h picture in its rounded buffer, pixel (x, y) = (10x + 1, 10y + 2,
+    // 3, 255), margin 0xDEADBEEF.
+    void Make(int w, int h) {
+        ASSERT_TRUE(c.pixmap.Realloc(w, h));
+        c.pixmap.Clear(static_cast<int>(0xDEADBEEFu));
         for (int y = 0; y < h; y++)
-            for (int x = 0; x < w; x++) c->pixmap.Row(y)[x] = Rgba(10 * x + 1, 10 * y + 2, 3, 255);
+            for (int x = 0; x < w; x++) c.pixmap.Row(y)[x] = Rgba(10 * x + 1, 10 * y + 2, 3, 255);
     }
+    std::vector<uint32_t> Row0() { return std::vector<uint32_t>(c.pixmap.Row(0), c.pixmap.Row(0) + c.pixmap.bufWidth); }
+    FXCanvas c, empty;
 };
 
-TEST_F(CanvasOps, DestroyEmptiesAndRestoresTheFlags) {
-    FXCanvas c;
-    Make(&c, 3, 3);
+TEST_F(CanvasOps, ClearPacksAndClampsTheColourAndDestroyRestoresTheFlags) {
+    Make(3, 2);
+    float col[4] = {1.0f, 0.5f, 0.0f, 1.0f}, wild[4] = {2.0f, -1.0f, NAN, 0.5f};
+    c.Clear(col);
+    EXPECT_EQ(std::make_pair(Px(c, 0, 0), Px(c, 3, 1)), std::make_pair(0xFF007FFFu, 0xFF007FFFu));
+    c.Clear(wild);
+    EXPECT_EQ(Px(c, 1, 1), Rgba(255, 0, 0, 127));
     c.opaque = false;
     c.transparencyPicture = true;
     c.Destroy();
-    EXPECT_TRUE(c.opaque);
-    EXPECT_FALSE(c.transparencyPicture);
+    EXPECT_TRUE(c.opaque && !c.transparencyPicture);
     EXPECT_EQ(c.pixmap.pixels, nullptr);
     EXPECT_EQ(c.GetWidth(), 0);
 }
 
-TEST_F(CanvasOps, ClearPacksTheColour) {
-    FXCanvas c;
-    Make(&c, 3, 2);
-    float col[4] = {1.0f, 0.5f, 0.0f, 1.0f};
-    c.Clear(col);
-    EXPECT_EQ(Px(c, 0, 0), 0xFF007FFFu);
-    EXPECT_EQ(Px(c, 3, 1), 0xFF007FFFu);
-    float wild[4] = {2.0f, -1.0f, NAN, 0.5f};  // clamped into range
-    c.Clear(wild);
-    EXPECT_EQ(Px(c, 1, 1), Rgba(255, 0, 0, 127));
-}
-
-TEST_F(CanvasOps, LayeredColoursArePremultiplied) {
-    FXCanvas c;
-    Make(&c, 3, 1);  // in 4 x 1
+TEST_F(CanvasOps, LayeredColoursArePremultipliedAndMixedOverThePicture) {
+    Make(3, 1);  // in 4 x 1; the margin stays untouched
     c.pixmap.Row(0)[0] = Rgba(200, 100, 50, 128);
     c.pixmap.Row(0)[1] = Rgba(255, 255, 255, 0);
     c.ConvertColsToLayered();
-    EXPECT_EQ(Px(c, 0, 0), Rgba(100, 50, 25, 128));
-    EXPECT_EQ(Px(c, 1, 0), Rgba(0, 0, 0, 0));
-    EXPECT_EQ(Px(c, 2, 0), Rgba(21, 2, 3, 255));
-    EXPECT_EQ(Px(c, 3, 0), 0xDEADBEEFu);  // margin untouched
-}
-
-TEST_F(CanvasOps, MixColorLayerBlendsOverThePicture) {
-    FXCanvas c;
-    Make(&c, 3, 1);  // in 4 x 1
+    EXPECT_EQ(Row0(), (std::vector<uint32_t>{Rgba(100, 50, 25, 128), 0, Rgba(21, 2, 3, 255), 0xDEADBEEFu}));
     c.pixmap.Row(0)[0] = Rgba(0, 255, 0, 255);
     c.pixmap.Row(0)[1] = Rgba(255, 255, 255, 77);
     float col[4] = {1.0f, 0.0f, 0.0f, 0.5f};
     c.MixColorLayer(col);
-    EXPECT_FLOAT_EQ(col[0], 0.5f);  // the caller's colour is premultiplied
-    EXPECT_FLOAT_EQ(col[3], 0.5f);
-    EXPECT_EQ(Px(c, 0, 0), Rgba(127, 127, 0, 255));
-    EXPECT_EQ(Px(c, 1, 0), Rgba(255, 127, 127, 77));
-    EXPECT_EQ(Px(c, 3, 0), 0xDEADBEEFu);
+    EXPECT_EQ((std::vector<float>(col, col + 4)), (std::vector<float>{0.5f, 0, 0, 0.5f}));  // premultiplied in place
+    EXPECT_EQ(Row0(), (std::vector<uint32_t>{Rgba(127, 127, 0, 255), Rgba(255, 127, 127, 77), Rgba(138, 1, 1, 255),
+                                             0xDEADBEEFu}));
 }
 
 TEST_F(CanvasOps, CopyTakesTheUsedAreaAndClearsOpaqueOnlyForTranslucency) {
-    FXCanvas src, dst;
-    Make(&src, 3, 2);
-    src.pixmap.Row(1)[2] = Rgba(9, 9, 9, 200);
-    dst.Copy(&src);
-    EXPECT_EQ(dst.GetWidth(), 3);
-    EXPECT_EQ(dst.GetHeight(), 2);
-    EXPECT_EQ(dst.pixmap.bufWidth, 4);
+    FXCanvas dst, fresh;
+    Make(3, 2);
+    c.pixmap.Row(1)[2] = Rgba(9, 9, 9, 200);
+    dst.Copy(&c);
+    EXPECT_EQ(std::make_tuple(dst.GetWidth(), dst.GetHeight(), dst.pixmap.bufWidth), std::make_tuple(3, 2, 4));
     for (int y = 0; y < 2; y++)
-        for (int x = 0; x < 3; x++) EXPECT_EQ(Px(dst, x, y), Px(src, x, y));
+        for (int x = 0; x < 3; x++) EXPECT_EQ(Px(dst, x, y), Px(c, x, y));
     EXPECT_FALSE(dst.opaque);
-    // An opaque source does not make the flag true again.
-    src.pixmap.Row(1)[2] |= 0xFF000000u;
-    dst.Copy(&src);
+    c.pixmap.Row(1)[2] |= 0xFF000000u;  // an opaque source does not make the flag true again
+    dst.Copy(&c);
     EXPECT_FALSE(dst.opaque);
-    FXCanvas fresh;
-    fresh.Copy(&src);
+    fresh.Copy(&c);
     EXPECT_TRUE(fresh.opaque);
     fresh.Copy(nullptr);
     fresh.Copy(&fresh);
@@ -162,47 +113,40 @@ TEST_F(CanvasOps, CopyTakesTheUsedAreaAndClearsOpaqueOnlyForTranslucency) {
 }
 
 TEST_F(CanvasOps, ExtendEdgesFillsTheMarginFromTheEdges) {
-    FXCanvas c;
-    Make(&c, 3, 3);  // in 4 x 4
+    Make(3, 3);  // in 4 x 4
     c.ExtendEdges();
-    for (int y = 0; y < 3; y++) EXPECT_EQ(Px(c, 3, y), Px(c, 2, y)) << y;
-    for (int x = 0; x < 4; x++) EXPECT_EQ(Px(c, x, 3), Px(c, x, 2)) << x;
+    for (int i = 0; i < 4; i++) {
+        EXPECT_EQ(Px(c, 3, i), Px(c, 2, i)) << i;
+        EXPECT_EQ(Px(c, i, 3), Px(c, i, 2)) << i;
+    }
     EXPECT_EQ(Px(c, 3, 3), Rgba(21, 22, 3, 255));
-    FXCanvas empty;
     empty.ExtendEdges();
 }
 
-TEST_F(CanvasOps, GetColorSamplesAndClampsToTheBuffer) {
-    FXCanvas c;
-    Make(&c, 3, 2);  // in 4 x 2
-    float rgba[4] = {9, 9, 9, 9};
-    c.GetColor(0.5f, 0.5f, rgba);  // x = 1.5 -> 1, y = 1
-    EXPECT_FLOAT_EQ(rgba[0], 11 / 255.0f);
-    EXPECT_FLOAT_EQ(rgba[1], 12 / 255.0f);
-    EXPECT_FLOAT_EQ(rgba[3], 1.0f);
-    c.GetColor(1.0f, 0.0f, rgba);  // x = 3: the margin column, inside the buffer
-    EXPECT_FLOAT_EQ(rgba[0], 0xEF / 255.0f);
-    c.GetColor(50.0f, 50.0f, rgba);  // clamped to (3, 1)
-    EXPECT_FLOAT_EQ(rgba[0], 0xEF / 255.0f);
-    c.GetColor(-3.0f, NAN, rgba);  // clamped to (0, 0)
-    EXPECT_FLOAT_EQ(rgba[0], 1 / 255.0f);
-    EXPECT_FLOAT_EQ(rgba[1], 2 / 255.0f);
-    FXCanvas empty;
+TEST_F(CanvasOps, SamplesClampToTheBuffer) {
+    Make(3, 2);  // in 4 x 2
+    struct Case {
+        float s, t;
+        float r, g;  // as bytes
+    } cases[] = {
+        {0.5f, 0.5f, 11, 12},     // x = 1.5 -> 1, y = 1
+        {1.0f, 0.0f, 0xEF, 0xBE}, // x = 3: the margin column, inside the buffer
+        {50, 50, 0xEF, 0xBE},     // clamped to (3, 1)
+        {-3, NAN, 1, 2},          // clamped to (0, 0)
+    };
+    for (const Case& k : cases) {
+        float rgba[4] = {9, 9, 9, 9};
+        c.GetColor(k.s, k.t, rgba);
+        EXPECT_EQ((std::vector<float>(rgba, rgba + 2)), (std::vector<float>{k.r / 255.0f, k.g / 255.0f})) << k.s;
+    }
     float keep[4] = {0.1f, 0.2f, 0.3f, 0.4f};
     empty.GetColor(0.5f, 0.5f, keep);
-    EXPECT_FLOAT_EQ(keep[0], 0.1f);
-    EXPECT_FLOAT_EQ(keep[3], 0.4f);
-}
-
-TEST_F(CanvasOps, GetBumpRunsBottomToTopAndReadsRed) {
-    FXCanvas c;
-    Make(&c, 3, 4);
+    EXPECT_EQ((std::vector<float>(keep, keep + 4)), (std::vector<float>{0.1f, 0.2f, 0.3f, 0.4f}));
+    // Bumps run bottom to top and read red.
+    Make(3, 4);
     for (int y = 0; y < 4; y++) c.pixmap.Row(y)[0] = Rgba(50 * y, 0, 0, 255);
-    EXPECT_FLOAT_EQ(c.GetBump(0.0f, 1.0f), 0.0f);                // y = 0
-    EXPECT_FLOAT_EQ(c.GetBump(0.0f, 0.0f), 150 / 255.0f);        // y = 4, clamped to 3
-    EXPECT_FLOAT_EQ(c.GetBump(0.0f, 0.5f), 100 / 255.0f);        // y = 2
-    EXPECT_FLOAT_EQ(c.GetBump(0.5f, 0.9f), 11 / 255.0f);         // x = 1, y = 0.4 -> 0
-    FXCanvas empty;
+    EXPECT_EQ((std::vector<float>{c.GetBump(0, 1), c.GetBump(0, 0), c.GetBump(0, 0.5f), c.GetBump(0.5f, 0.9f)}),
+              (std::vector<float>{0, 150 / 255.0f, 100 / 255.0f, 11 / 255.0f}));  // y = 0, 4 clamped to 3, 2, 0.4
     EXPECT_EQ(empty.GetBump(0.5f, 0.5f), 0.0f);
     ASSERT_TRUE(empty.pixmap.Realloc(0, 0));
     EXPECT_EQ(empty.GetBump(0.5f, 0.5f), 0.0f);

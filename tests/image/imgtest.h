@@ -1,5 +1,5 @@
 // Helpers of the picture tests: pictures made by ImageMagick's convert, read
-// back through it as an independent decoder, and trace-log capture.
+// back through it as an independent decoder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,17 +10,16 @@
 #include <vector>
 
 #include "../support/testutil.h"
-#include "base/trace.h"
 #include "image/canvas.h"
 #include "image/devil.h"
 
 namespace imgtest {
 
+using fxtest::Count;
+using fxtest::TraceCapture;
+
 // Runs convert with the arguments; true when it succeeded.
-inline bool Convert(const std::string& args) {
-    std::string cmd = "convert " + args + " >/dev/null 2>&1";
-    return system(cmd.c_str()) == 0;
-}
+inline bool Convert(const std::string& args) { return system(("convert " + args + " >/dev/null 2>&1").c_str()) == 0; }
 
 // A w x h picture of four quadrants: red top left, green top right, blue
 // bottom left, white bottom right. prefix: an ImageMagick format prefix such
@@ -39,19 +38,16 @@ inline bool MakeQuadrants(const std::string& path, int w, int h, const std::stri
 // The pixels of a picture file as ImageMagick sees them (upright), 8-bit
 // RGBA, top row first.
 inline bool ReadRgba(const std::string& path, int* w, int* h, std::vector<uint8_t>* px) {
-    std::string cmd = "convert '" + path + "' -auto-orient -format '%w %h' info:";
-    FILE* p = popen(cmd.c_str(), "r");
+    FILE* p = popen(("convert '" + path + "' -auto-orient -format '%w %h' info:").c_str(), "r");
     if (!p) return false;
     int n = fscanf(p, "%d %d", w, h);
     pclose(p);
-    if (n != 2) return false;
     std::string raw = path + ".raw";
-    if (!Convert("'" + path + "' -auto-orient -depth 8 'rgba:" + raw + "'")) return false;
+    if (n != 2 || !Convert("'" + path + "' -auto-orient -depth 8 'rgba:" + raw + "'")) return false;
     std::string b = fxtest::ReadFile(raw);
     remove(raw.c_str());
-    if (b.size() != static_cast<size_t>(*w) * *h * 4) return false;
     px->assign(b.begin(), b.end());
-    return true;
+    return b.size() == static_cast<size_t>(*w) * *h * 4;
 }
 
 inline uint32_t Rgba(int r, int g, int b, int a) {
@@ -59,12 +55,10 @@ inline uint32_t Rgba(int r, int g, int b, int a) {
            (static_cast<uint32_t>(a) << 24);
 }
 
-inline int Chan(uint32_t p, int i) { return static_cast<int>((p >> (8 * i)) & 0xFF); }
-
 // True when every channel of a and b differs by at most tol.
 inline bool Near(uint32_t a, uint32_t b, int tol) {
-    for (int i = 0; i < 4; i++) {
-        int d = Chan(a, i) - Chan(b, i);
+    for (int i = 0; i < 32; i += 8) {
+        int d = static_cast<int>((a >> i) & 255) - static_cast<int>((b >> i) & 255);
         if (d < -tol || d > tol) return false;
     }
     return true;
@@ -89,29 +83,6 @@ inline uint32_t Px(FXCanvas& c, int x, int y) {
     return c.pixmap.pixels[static_cast<size_t>(y) * c.pixmap.bufWidth + x];
 }
 
-// Collects the trace log written between its construction and Stop().
-class TraceCapture {
-public:
-    explicit TraceCapture(const fxtest::TempDir& dir) : path_(dir.File("trace.log")) {
-        fxCloseTraces();
-        fxOpenTraces(path_.c_str());
-    }
-    ~TraceCapture() { fxCloseTraces(); }
-    std::string Stop() {
-        fxCloseTraces();
-        return fxtest::ReadFile(path_);
-    }
-
-private:
-    std::string path_;
-};
-
-inline int Count(const std::string& hay, const std::string& needle) {
-    int n = 0;
-    for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) n++;
-    return n;
-}
-
 // Tests that decode or encode: DevIL loaded from the system's libraries.
 class DevilTest : public ::testing::Test {
 protected:
@@ -120,6 +91,11 @@ protected:
         ASSERT_TRUE(fxLoadDevil()) << "DevIL (libdevil1c2) must be installed";
     }
     std::string F(const std::string& name) const { return dir_.File(name); }
+    // A file of the bytes; its path.
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        fxtest::WriteFile(F(name), bytes);
+        return F(name);
+    }
 
     fxtest::TempDir dir_;
 };
