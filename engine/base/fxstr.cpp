@@ -8,6 +8,7 @@
 
 #include "fxarray.h"
 #include "paths.h"
+#include "platform.h"
 
 // ---------------------------------------------------------------- FXStr
 
@@ -382,8 +383,8 @@ int FXLongStrW::iCompare(const fxwchar* s) const {
 }
 
 // ---------------------------------------------------------------- converters
-// The C library's wchar_t is 32 bits here; the engine's wide text is 16-bit
-// units, so characters beyond the basic plane become surrogate pairs.
+// The system converts (fxPlatformToWide, fxPlatformFromWide); an empty or
+// invalid text leaves the converter empty.
 
 void FXConvertW::Release() {
     free(text);
@@ -393,26 +394,8 @@ void FXConvertW::Release() {
 
 fxwchar* FXConvertW::Convert(const char* s) {
     Release();
-    if (!s) return nullptr;
-    size_t n = mbstowcs(nullptr, s, 0);
-    if (n == static_cast<size_t>(-1) || n == 0) return nullptr;
-    std::wstring wide(n + 1, L'\0');
-    size_t got = mbstowcs(&wide[0], s, n);
-    if (got == static_cast<size_t>(-1) || got == 0) return nullptr;
     std::u16string out;
-    out.reserve(got);
-    for (size_t i = 0; i < got; ++i) {
-        uint32_t c = static_cast<uint32_t>(wide[i]);
-        if (c >= 0x10000 && c <= 0x10FFFF) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char16_t>(c));
-        } else {
-            return nullptr;
-        }
-    }
+    if (!s || !fxPlatformToWide(s, &out) || out.empty()) return nullptr;
     text = static_cast<fxwchar*>(malloc((out.size() + 1) * sizeof(fxwchar)));
     if (!text) return nullptr;
     memcpy(text, out.data(), out.size() * sizeof(fxwchar));
@@ -429,26 +412,12 @@ void FXConvertC::Release() {
 
 char* FXConvertC::Convert(const fxwchar* s) {
     Release();
-    if (!s) return nullptr;
-    std::wstring wide;
-    for (const fxwchar* p = s; *p; ++p) {
-        uint32_t c = *p;
-        if (c >= 0xD800 && c < 0xDC00 && p[1] >= 0xDC00 && p[1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(p[1]) - 0xDC00);
-            ++p;
-        }
-        wide.push_back(static_cast<wchar_t>(c));
-    }
-    size_t n = wcstombs(nullptr, wide.c_str(), 0);
-    if (n == static_cast<size_t>(-1) || n == 0) return nullptr;
-    text = static_cast<char*>(malloc(n + 1));
+    std::string out;
+    if (!s || !fxPlatformFromWide(s, &out) || out.empty()) return nullptr;
+    text = static_cast<char*>(malloc(out.size() + 1));
     if (!text) return nullptr;
-    size_t got = wcstombs(text, wide.c_str(), n);
-    if (got == static_cast<size_t>(-1) || got == 0) {
-        Release();
-        return nullptr;
-    }
-    len = static_cast<int32_t>(got);
+    memcpy(text, out.data(), out.size());
+    len = static_cast<int32_t>(out.size());
     text[len] = 0;
     return text;
 }

@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+// The clock, the sleep and the message box of the system; the host shows its
+// messages through fxPlatformMessageBox directly.
+#include "platform.h"
+
 // Source of the engine's millisecond counter. The default reads the system's
 // monotonic clock; tests and the offline renderer install a virtual one so
 // every frame is reproducible.
@@ -64,9 +68,3 @@ public:
     bool CombineAnd(const FXRect* r);
     bool IsEmpty() const { return left >= right || top >= bottom; }
 };
-
-// Platform side.
-uint64_t fxPlatformMonotonicMs();
-void fxPlatformSleepMs(unsigned ms);
-// Shows a message to the user where no window can; returns 1 (OK).
-int fxPlatformMessageBox(const char* caption, const char* text);

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "other.h"
+#include "platform.h"
 
 uint64_t fxPlatformMonotonicMs() {
     struct timespec ts;

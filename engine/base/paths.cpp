@@ -5,13 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "platform.h"
 
-#if defined(_WIN32)
-const char kNativeSep = '\\';
-#else
-const char kNativeSep = '/';
-#endif
+namespace {
 
 // Folders keep room for 259 characters and their ending separator.
 enum { kFolderSize = FX_MAX_PATH + 2 };
@@ -35,7 +31,7 @@ char localSepOf(const std::string& s) {
     bool fwd = s.find('/') != std::string::npos;
     if (back && !fwd) return '\\';
     if (fwd && !back) return '/';
-    return kNativeSep;
+    return fxPlatformNativeSep();
 }
 
 bool localHasDrive(const std::string& s) {
@@ -43,14 +39,11 @@ bool localHasDrive(const std::string& s) {
 }
 
 bool localSameName(const std::string& a, const std::string& b) {
-#if defined(_WIN32)
+    if (!fxPlatformNamesIgnoreCase()) return a == b;
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
         if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) return false;
     return true;
-#else
-    return a == b;
-#endif
 }
 
 // A path taken apart: its root (drive and leading separators) and its names,
@@ -168,12 +161,11 @@ void fxAddEndingSep(char* buf, int size) {
 
 void fxNativePath(const char* path, char* out, int size) {
     if (size <= 0) return;
+    const char sep = fxPlatformNativeSep();
     int i = 0;
     for (; path && path[i] && i < size - 1; ++i) {
         char c = path[i];
-#if !defined(_WIN32)
-        if (c == '\\') c = '/';
-#endif
+        if (c == '\\') c = sep;
         out[i] = c;
     }
     out[i] = 0;
@@ -186,7 +178,7 @@ void fxInitPaths() {
     if (fxPlatformFontsFolder(buf, FX_MAX_PATH)) {
         localSetFolder(localSysFontsPath, buf);
     } else {
-        localSysFontsPath[0] = kNativeSep;
+        localSysFontsPath[0] = fxPlatformNativeSep();
         localSysFontsPath[1] = 0;
     }
 }

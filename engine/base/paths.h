@@ -28,12 +28,6 @@ bool fxIsSep(char c);
 // Appends the ending separator of a stored folder (see the rule in paths.cpp);
 // buf holds size bytes.
 void fxAddEndingSep(char* buf, int size);
-// Copy of path for the operating system: backslashes become '/'. Result in
-// out (size bytes), cut to fit.
+// Copy of path for the operating system: backslashes become the native
+// separator (fxPlatformNativeSep). Result in out (size bytes), cut to fit.
 void fxNativePath(const char* path, char* out, int size);
-
-// Platform side.
-bool fxPlatformGetCwd(char* out, int size);
-bool fxPlatformSetCwd(const char* nativePath);
-bool fxPlatformPathExists(const char* nativePath);
-bool fxPlatformFontsFolder(char* out, int size);

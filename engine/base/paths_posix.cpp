@@ -1,11 +1,15 @@
-// Current directory, existence and the fonts folder on POSIX.
+// Separators, current directory, existence and the fonts folder on POSIX.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include "paths.h"
+#include "platform.h"
+
+char fxPlatformNativeSep() { return '/'; }
+
+bool fxPlatformNamesIgnoreCase() { return false; }
 
 bool fxPlatformGetCwd(char* out, int size) { return getcwd(out, static_cast<size_t>(size)) != nullptr; }
 

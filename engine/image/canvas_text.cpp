@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/paths.h"
+#include "base/platform.h"
 #include "base/trace.h"
 #include "image/canvas.h"
 #include "math/3dmath.h"
