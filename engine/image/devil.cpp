@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/trace.h"
+#include "image/platform.h"
 
 void* ilDLL = nullptr;
 void* iluDLL = nullptr;
@@ -34,11 +35,8 @@ FXilTexImage pilTexImage = nullptr;
 
 namespace {
 
-const char kDefaultIl[] = "libIL.so.1";
-const char kDefaultIlu[] = "libILU.so.1";
-
-std::string localIlName = kDefaultIl;
-std::string localIluName = kDefaultIlu;
+std::string localIlName = fxPlatformDevilName();
+std::string localIluName = fxPlatformIluName();
 
 // Set once every entry point is in place; picture operations test it.
 std::atomic<bool> localLoaded{false};
@@ -176,8 +174,8 @@ bool localDetectTransFilename(const char* name) {
 
 void fxSetDevilLibraryNames(const char* il, const char* ilu) {
     std::lock_guard<std::recursive_mutex> g(localLock());
-    localIlName = il ? il : kDefaultIl;
-    localIluName = ilu ? ilu : kDefaultIlu;
+    localIlName = il ? il : fxPlatformDevilName();
+    localIluName = ilu ? ilu : fxPlatformIluName();
 }
 
 FXDevilLock::FXDevilLock() { localLock().lock(); }

@@ -111,8 +111,8 @@ bool fxDevilReady();
 // file is a transparency picture (its red channel becomes the alpha).
 bool localDetectTransFilename(const char* name);
 
-// The library file names fxLoadDevil opens; null restores the defaults
-// ("libIL.so.1" and "libILU.so.1" here). Lets tests point the loader at a
+// The library file names fxLoadDevil opens; null restores the system's
+// (fxPlatformDevilName, fxPlatformIluName). Lets tests point the loader at a
 // missing or incomplete library.
 void fxSetDevilLibraryNames(const char* il, const char* ilu);
 
@@ -125,8 +125,3 @@ public:
     FXDevilLock(const FXDevilLock&) = delete;
     FXDevilLock& operator=(const FXDevilLock&) = delete;
 };
-
-// Platform side: open a shared library by name, fetch a symbol, close it.
-void* fxPlatformOpenLibrary(const char* name);
-void* fxPlatformLibrarySymbol(void* lib, const char* name);
-void fxPlatformCloseLibrary(void* lib);

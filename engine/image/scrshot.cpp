@@ -1,6 +1,7 @@
 #include "scrshot.h"
 
 #include "base/trace.h"
+#include "image/platform.h"
 
 FXScrShot::~FXScrShot() { Destroy(); }
 

@@ -18,16 +18,3 @@ public:
     // screen, alpha 255; the margin of the buffer opaque black.
     bool Update();
 };
-
-// Platform side: the screen's pixels as 32-bit blue-green-red-x rows with a
-// pitch. Returns false (and has traced why) when no capture can be made.
-struct FXScreenPixels {
-    int width, height;
-    int pitch;  // bytes per row
-    const uint8_t* bgrx;
-    void* handle;  // released by fxReleaseScreenPixels
-};
-bool fxGrabScreenPixels(FXScreenPixels* out);
-void fxReleaseScreenPixels(FXScreenPixels* p);
-// Screen size; false when there is no screen.
-bool fxScreenSize(int* w, int* h);

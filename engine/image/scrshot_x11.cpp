@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "base/trace.h"
-#include "image/scrshot.h"
+#include "image/platform.h"
 #include "base/display.h"
 
 namespace {

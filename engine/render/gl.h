@@ -68,14 +68,3 @@ typedef void (*FXGLMultiTexCoord2fvProc)(unsigned target, const float* v);
 extern FXGLActiveTextureProc fxglActiveTexture;
 extern FXGLMultiTexCoord2fProc fxglMultiTexCoord2f;
 extern FXGLMultiTexCoord2fvProc fxglMultiTexCoord2fv;
-
-// Window-system side of the device (one implementation per platform).
-// Create binds to the window, fills the sizes and makes the context current.
-bool fxglPlatCreate(FXGL* gl, void* window);
-void fxglPlatMakeCurrent(FXGL* gl, bool on);
-void fxglPlatSwap(FXGL* gl);
-void fxglPlatRelease(FXGL* gl);
-// Moves the window over the whole screen (on) or back; updates the viewport
-// size members from the window's new size.
-void fxglPlatEnlarge(FXGL* gl, bool on);
-void* fxglPlatGetProc(const char* name);

@@ -11,6 +11,7 @@
 #include "base/trace.h"
 #include "base/display.h"
 #include "render/gl.h"
+#include "render/platform.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "render/gl.h"
 #include "render/light.h"
 #include "render/material.h"
+#include "render/platform.h"
 
 #ifndef GL_CLAMP_TO_EDGE
 #define GL_CLAMP_TO_EDGE 0x812F

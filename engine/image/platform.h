@@ -1,0 +1,32 @@
+// What the image layer asks of the operating system: loading the picture
+// library by name, and the pixels of the desktop. Implemented by the twins
+// devil_posix.cpp (libraries) and scrshot_x11.cpp (capture); docs/porting.md
+// lists them with the Windows calls expected.
+#pragma once
+
+#include <cstdint>
+
+// ---------------------------------------------------------------- libraries
+// Opens a shared library by file name; null when it cannot be loaded.
+void* fxPlatformOpenLibrary(const char* name);
+// An entry point of an open library; null when it has none of that name.
+void* fxPlatformLibrarySymbol(void* lib, const char* name);
+void fxPlatformCloseLibrary(void* lib);
+// The file names of DevIL and its utility library ILU on this system.
+const char* fxPlatformDevilName();
+const char* fxPlatformIluName();
+
+// ---------------------------------------------------------------- capture
+// The screen's pixels as 32-bit blue-green-red-x rows with a pitch.
+struct FXScreenPixels {
+    int width, height;
+    int pitch;  // bytes per row
+    const uint8_t* bgrx;
+    void* handle;  // released by fxReleaseScreenPixels
+};
+// Takes the pixels of the whole screen; false (and has traced why) when no
+// capture can be made.
+bool fxGrabScreenPixels(FXScreenPixels* out);
+void fxReleaseScreenPixels(FXScreenPixels* p);
+// Screen size; false when there is no screen.
+bool fxScreenSize(int* w, int* h);

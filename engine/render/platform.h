@@ -1,0 +1,23 @@
+// What the OpenGL device asks of the window system: the drawing window, the
+// GL context and extension entry points. Implemented by gl_glx.cpp (GLX on
+// X11); docs/porting.md lists the Windows calls expected (WGL).
+#pragma once
+
+class FXGL;
+
+// Makes the drawing window as a child filling the given window, fills the
+// device's screen and view sizes, window handles and contexts, and makes the
+// context current. False (and has traced why) when any step fails.
+bool fxglPlatCreate(FXGL* gl, void* window);
+// Makes the device's context current on this thread (on) or none (off).
+void fxglPlatMakeCurrent(FXGL* gl, bool on);
+// Presents the finished frame (the back buffer).
+void fxglPlatSwap(FXGL* gl);
+// Destroys the context and the drawing window; clears their members. Safe
+// when the given window is already gone.
+void fxglPlatRelease(FXGL* gl);
+// Moves the window over the whole screen (on) or back; updates the viewport
+// size members from the window's new size.
+void fxglPlatEnlarge(FXGL* gl, bool on);
+// An OpenGL entry point by name; null when the driver has none.
+void* fxglPlatGetProc(const char* name);
