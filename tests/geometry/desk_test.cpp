@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "../support/nullenv.h"
@@ -110,10 +112,9 @@ TEST(FXDesk, TextureCoordinatesFollowThePartlyUsedBuffer) {
     ExpectFloats(All(d, T), {v, v, v, v / 2, v / 2, v / 2, 0, 0, 0});
     d.mesh.flipVertical = false;
     d.UpdateTexRc(0.5f, 0.25f, 1.0f, 0.75f);
-    EXPECT_FLOAT_EQ(All(d, S)[0], 0.5f * u);
-    EXPECT_FLOAT_EQ(All(d, T)[8], 0.75f * v);
+    auto rc = std::make_pair(All(d, S)[0], All(d, T)[8]);
     d.UpdateTex1();  // the whole texture, scales ignored
-    EXPECT_FLOAT_EQ(All(d, S)[8], 1.0f);
+    ExpectFloats({rc.first, rc.second, All(d, S)[8]}, {0.5f * u, 0.75f * v, 1.0f});
 }
 
 TEST(FXDesk, CornersAreNumberedClockwiseAndOthersIgnored) {
@@ -169,8 +170,7 @@ TEST_F(ScrollDesk, NegativeAndHugeSpeedsWrapIntoRange) {
     }
     d.speedX = -1e30f;
     d.OnRender(&env, 15.0);
-    EXPECT_GE(d.offsetX, 0.0f);
-    EXPECT_LE(d.offsetX, 1.0f);
+    EXPECT_TRUE(d.offsetX >= 0.0f && d.offsetX <= 1.0f) << d.offsetX;
 }
 
 TEST_F(ScrollDesk, PlainDeskWhenNothingScrolls) {
@@ -193,21 +193,15 @@ TEST(FXScrPos01, PlacesABoxInPixelsAndFallsBackToIdentityWithoutAScreen) {
     p.screenWidth = p.screenHeight = 1000;
     p.boxWidth = p.boxHeight = 100;
     p.SetPos(0, 0);
-    EXPECT_FLOAT_EQ(M(p.placement, 0, 0), 0.1f);
-    EXPECT_FLOAT_EQ(M(p.placement, 1, 1), 0.1f);
-    EXPECT_FLOAT_EQ(M(p.placement, 3, 0), -0.9f);
-    EXPECT_FLOAT_EQ(M(p.placement, 3, 1), 0.9f);
+    ExpectFloats({M(p.placement, 0, 0), M(p.placement, 1, 1), M(p.placement, 3, 0), M(p.placement, 3, 1)},
+                 {0.1f, 0.1f, -0.9f, 0.9f});
     FXRect r;
     p.GetPixelRC(&r, 500, 500);
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.right, 50);
-    EXPECT_EQ(r.bottom, 50);
+    EXPECT_EQ(std::make_tuple(r.left, r.right, r.bottom), std::make_tuple(0, 50, 50));
     p.ShiftPos(0.5f, 0.25f);
-    EXPECT_EQ(p.boxX, 500.0f);
-    EXPECT_EQ(p.boxY, 250.0f);
+    EXPECT_EQ(std::make_pair(p.boxX, p.boxY), std::make_pair(500.0f, 250.0f));
     p.UpdateSize();
-    EXPECT_FLOAT_EQ(M(p.placement, 3, 0), 0.0f);
-    EXPECT_FLOAT_EQ(M(p.placement, 0, 0), 0.1f);
+    ExpectFloats({M(p.placement, 3, 0), M(p.placement, 0, 0)}, {0.0f, 0.1f});
     p.screenWidth = 0;
     p.Update();
     FXMatrix id;
@@ -223,8 +217,7 @@ TEST(FXScrPos01, AspectSqueezeCentresOrAlignsToAnEdge) {
     p.UpdateAspectH1(0, 2, 1);  // as wide as the screen: unchanged
     EXPECT_TRUE(p.placement.Compare(&before));
     p.UpdateAspectH1(0, 4, 1);  // k = 0.5, centred
-    EXPECT_FLOAT_EQ(M(p.placement, 0, 0), 0.5f);
-    EXPECT_FLOAT_EQ(M(p.placement, 3, 0), 0.0f);
+    ExpectFloats({M(p.placement, 0, 0), M(p.placement, 3, 0)}, {0.5f, 0.0f});
     for (auto [align, x] : {std::pair{1, 0.5f}, {2, -0.5f}}) {  // right edge, left edge
         p.Update();
         p.UpdateAspectH1(align, 4, 1);
@@ -249,8 +242,7 @@ TEST(FXScrPos01, RenderLoadsOrCombinesThePlacement) {
     env.ApplyMatrix(&scale);
     p.combine = true;
     p.OnRender(&env, 0);
-    EXPECT_FLOAT_EQ(M(env.curMatrix, 0, 0), 1.0f);  // 2 x 0.5
-    EXPECT_FLOAT_EQ(M(env.curMatrix, 3, 0), 1.0f);
+    ExpectFloats({M(env.curMatrix, 0, 0), M(env.curMatrix, 3, 0)}, {1.0f, 1.0f});  // 2 x 0.5
 }
 
 }  // namespace

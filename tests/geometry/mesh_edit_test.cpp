@@ -5,14 +5,9 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "base/trace.h"
-#include "geometry/mesh.h"
 #include "image/canvas.h"
 #include "mesh_util.h"
 #include "render/material.h"
-#include "../support/testutil.h"
 
 using namespace meshtest;
 
@@ -109,11 +104,10 @@ TEST(MeshBox, MaximsSpanOneOrSeveralMeshesAndStretchOverMinusOneToOne) {
     FXMesh a, b, empty;
     MakeAt(&a, {{-2, 1, 3}, {4, 5, -6}});
     MakeAt(&b, {{10, -10, 0}});
-    float box[6];
+    float box[6], all[6] = {99, 99, 99, 99, 99, 99};
+    bool first = true;
     a.FindMaxims(box);
     EXPECT_EQ(V(box, box + 6), (V{-2, 4, 1, 5, -6, 3}));
-    bool first = true;
-    float all[6] = {99, 99, 99, 99, 99, 99};
     b.FindMultiMaxims(&first, all);
     EXPECT_FALSE(first);
     a.FindMultiMaxims(&first, all);
@@ -121,9 +115,7 @@ TEST(MeshBox, MaximsSpanOneOrSeveralMeshesAndStretchOverMinusOneToOne) {
     empty.FindMaxims(box);
     EXPECT_EQ(V(box, box + 6), V(6, 0.0f));
     a.UnitizeMaximsStretch1(all);
-    EXPECT_FLOAT_EQ(a.vertices[0].f[0], -1.0f);
-    EXPECT_FLOAT_EQ(a.vertices[0].f[1], (1.0f - (-2.5f)) * 2.0f / 15.0f);
-    EXPECT_FLOAT_EQ(a.vertices[0].f[2], 4.5f);
+    EXPECT_EQ(V(a.vertices[0].f, a.vertices[0].f + 3), (V{-1, (1.0f + 2.5f) * 2.0f / 15.0f, 4.5f}));
     // A flat extent counts as 2, and stays finite.
     FXMesh flat;
     MakeAt(&flat, {{1, 3, 0}, {1, 3, 0}});
@@ -140,11 +132,9 @@ TEST(MeshAxes, TransformReordersAndNegatesAndAxisNamesAreRead) {
     EXPECT_EQ(V(m.vertices[0].f, m.vertices[0].f + 6), (V{-3, 1, 2, -6, 4, 5}));
     m.Transform(0, 3, 1, false, false, false);  // no axis 3: nothing happens
     EXPECT_EQ(m.vertices[0].f[1], 1.0f);
-    struct {
-        const char* name;
-        int axis;
-    } names[] = {{"x", 0}, {"yaw", 1}, {"z", 2}, {"w", -1}, {"", -1}, {nullptr, -1}};
-    for (auto& n : names) EXPECT_EQ(FXMesh::TextToIndi(n.name), n.axis) << (n.name ? n.name : "null");
+    EXPECT_EQ((std::vector<int>{FXMesh::TextToIndi("x"), FXMesh::TextToIndi("yaw"), FXMesh::TextToIndi("z"),
+                                FXMesh::TextToIndi("w"), FXMesh::TextToIndi(""), FXMesh::TextToIndi(nullptr)}),
+              (std::vector<int>{0, 1, 2, -1, -1, -1}));
 }
 
 TEST(MeshVertices, SetColourAndDiscardUnusedVertices) {
@@ -164,8 +154,7 @@ TEST(MeshVertices, SetColourAndDiscardUnusedVertices) {
 
 TEST(MeshVertices, DiscardTrianglesOverTransparentTexels) {
     fxtest::TempDir dir;
-    std::string log = dir.File("trace.log");
-    ASSERT_TRUE(fxOpenTraces(log.c_str()));
+    fxtest::TraceCapture cap(dir);
     // A 2 x 2 picture: the left column transparent, the right opaque.
     FXCanvas img;
     ASSERT_TRUE(img.pixmap.Realloc(2, 2));
@@ -188,10 +177,9 @@ TEST(MeshVertices, DiscardTrianglesOverTransparentTexels) {
     EXPECT_EQ(Indices(m), (std::vector<int32_t>{0, 1, 2, 3}));
     EXPECT_EQ(Floats(m, 0), (V{300, 400, 500, 600}));
     m.DiscardTrianglesTransp(0, 0.5f);  // nothing left to remove
-    fxCloseTraces();
-    std::string text = fxtest::ReadFile(log);
-    EXPECT_NE(text.find("DiscardTriangles from:10  to:4\n"), std::string::npos);
-    EXPECT_NE(text.find("DiscardTriangles (no effect) cnt:4\n"), std::string::npos);
+    std::string text = cap.Stop();
+    EXPECT_TRUE(fxtest::Has(text, "DiscardTriangles from:10  to:4\n"));
+    EXPECT_TRUE(fxtest::Has(text, "DiscardTriangles (no effect) cnt:4\n"));
 
     // Without a ready texture nothing is sampled or removed.
     FXMesh n;

@@ -9,27 +9,20 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/testutil.h"
 #include "geometry/mesh.h"
 
 namespace meshtest {
 
-using Bytes = std::string;
+using fxtest::Le32;
 
-inline void PutI32(Bytes* b, int32_t v) {
-    uint32_t u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) b->push_back(static_cast<char>(u >> (8 * i)));
-}
-
-inline void PutF32(Bytes* b, float f) {
-    uint32_t u;
+inline std::string F32(float f) {
+    int32_t u;
     memcpy(&u, &f, 4);
-    PutI32(b, static_cast<int32_t>(u));
+    return Le32({u});
 }
 
-inline void PutStr(Bytes* b, const std::string& s) {
-    PutI32(b, static_cast<int32_t>(s.size()));
-    b->append(s);
-}
+inline std::string Str(const std::string& s) { return Le32({static_cast<int32_t>(s.size())}, s); }
 
 // Every float of vertex i differs from every other vertex's: 100 i + k.
 inline void FillVertex(FXVertex* v, int i) {
@@ -43,9 +36,7 @@ inline void MakeMesh(FXMesh* m, int n, const std::vector<int32_t>& idx) {
     for (size_t k = 0; k < idx.size(); ++k) m->indices[k] = idx[k];
 }
 
-inline std::vector<int32_t> Indices(const FXMesh& m) {
-    return std::vector<int32_t>(m.indices, m.indices + m.indexCount);
-}
+inline std::vector<int32_t> Indices(const FXMesh& m) { return std::vector<int32_t>(m.indices, m.indices + m.indexCount); }
 
 // Float k of every vertex, in vertex order.
 inline std::vector<float> Floats(const FXMesh& m, int k) {
@@ -57,21 +48,17 @@ inline std::vector<float> Floats(const FXMesh& m, int k) {
 // Position, normal and texture coordinates: what the compact form keeps.
 inline void ExpectSameGeometry(const FXMesh& a, const FXMesh& b) {
     ASSERT_EQ(a.vertexCount, b.vertexCount);
-    ASSERT_EQ(a.indexCount, b.indexCount);
     for (int i = 0; i < a.vertexCount; ++i)
-        for (int k = 0; k < 8; ++k) EXPECT_EQ(a.vertices[i].f[k], b.vertices[i].f[k]) << "vertex " << i << " float " << k;
+        EXPECT_EQ(std::vector<float>(a.vertices[i].f, a.vertices[i].f + 8), std::vector<float>(b.vertices[i].f, b.vertices[i].f + 8))
+            << "vertex " << i;
     EXPECT_EQ(Indices(a), Indices(b));
 }
 
 inline void ExpectIndicesInside(const FXMesh& m) {
-    ASSERT_GE(m.indexCount, 0);
-    ASSERT_GE(m.vertexCount, 0);
+    ASSERT_TRUE(m.indexCount >= 0 && m.vertexCount >= 0);
     ASSERT_LE(m.vertexCount, m.vertexCapacity);
     ASSERT_LE(m.indexCount, m.indexCapacity);
-    for (int k = 0; k < m.indexCount; ++k) {
-        ASSERT_GE(m.indices[k], 0) << "index " << k;
-        ASSERT_LT(m.indices[k], m.vertexCount) << "index " << k;
-    }
+    for (int k = 0; k < m.indexCount; ++k) ASSERT_TRUE(m.indices[k] >= 0 && m.indices[k] < m.vertexCount) << "index " << k;
 }
 
 }  // namespace meshtest
