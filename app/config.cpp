@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/velmira.h"
+#include "base/file.h"
 #include "base/trace.h"
 
 namespace {
@@ -36,17 +37,12 @@ bool fxParseConfigPath(const std::string& text, std::string* path) {
 }
 
 bool fxWriteConfigPath(const std::string& file, const std::string& path) {
-    std::string tmp = file + ".tmp";
-    FILE* f = fopen(tmp.c_str(), "w");
-    if (!f) return false;
-    fprintf(f, "# Velmira screen saver: the folder that holds xxdata.dat\npath=%s\n", path.c_str());
-    bool ok = !ferror(f);
-    ok = (fclose(f) == 0) && ok;
-    if (!ok || rename(tmp.c_str(), file.c_str()) != 0) {
-        remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    return fxReplaceFile(
+        file.c_str(),
+        [&](FILE* f) {
+            return fprintf(f, "# Velmira screen saver: the folder that holds xxdata.dat\npath=%s\n", path.c_str()) > 0;
+        },
+        FX_REPLACE_TEXT);
 }
 
 #ifndef FX_DEFAULT_DATA_DIR

@@ -2,7 +2,6 @@
 // user's programs as "velmira.scr", made known to XScreenSaver where the user
 // has it, and the data folder is written to the configuration when one was
 // given.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,34 +10,26 @@
 
 #include "app/config.h"
 #include "app/velmira.h"
+#include "base/file.h"
 
 namespace {
 
-bool localMakeDirs(const std::string& path) {
-    for (size_t i = 1; i <= path.size(); ++i)
-        if (i == path.size() || path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
+// The program replaces an installed copy whole and stays executable, so the
+// screen-saver daemon never runs half a program.
 bool localCopy(const std::string& from, const std::string& to) {
     FILE* in = fopen(from.c_str(), "rb");
     if (!in) return false;
-    std::string tmp = to + ".tmp";
-    FILE* out = fopen(tmp.c_str(), "wb");
-    if (!out) {
-        fclose(in);
-        return false;
-    }
-    char buf[65536];
-    size_t n;
-    bool ok = true;
-    while (ok && (n = fread(buf, 1, sizeof buf, in)) > 0) ok = fwrite(buf, 1, n, out) == n;
-    ok = ok && !ferror(in);
+    bool ok = fxReplaceFile(
+        to.c_str(),
+        [&](FILE* out) {
+            char buf[65536];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, in)) > 0)
+                if (fwrite(buf, 1, n, out) != n) return false;
+            return !ferror(in);
+        },
+        FX_REPLACE_EXECUTABLE);
     fclose(in);
-    ok = (fclose(out) == 0) && ok;
-    ok = ok && chmod(tmp.c_str(), 0755) == 0 && rename(tmp.c_str(), to.c_str()) == 0;
-    if (!ok) remove(tmp.c_str());
     return ok;
 }
 
@@ -74,15 +65,12 @@ void localXScreenSaver(const std::string& home, const std::string& exe) {
     if (head.size() > 0 && head.back() != '\\') text.insert(eol, " \\");
     eol = text.find('\n', at + 1);
     text.insert(eol + 1, line);
-    std::string tmp = rc + ".tmp";
-    FILE* f = fopen(tmp.c_str(), "wb");
-    if (!f) return;
-    bool wrote = fwrite(text.data(), 1, text.size(), f) == text.size();
-    wrote = (fclose(f) == 0) && wrote;
-    if (wrote && rename(tmp.c_str(), rc.c_str()) == 0)
+    // The daemon reads this file at any time: it sees the old list or the
+    // new one, never a cut one.
+    if (fxReplaceFile(rc.c_str(), [&](FILE* f) { return fwrite(text.data(), 1, text.size(), f) == text.size(); }))
         printf("velmira: added to %s\n", rc.c_str());
     else
-        remove(tmp.c_str());
+        fprintf(stderr, "velmira: cannot write %s\n", rc.c_str());
 }
 
 }  // namespace
@@ -98,7 +86,7 @@ void localRegister(void*) {
     std::string exe = dir + "/velmira.scr";
     char self[4096];
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0 || !localMakeDirs(dir)) {
+    if (n <= 0 || !fxMakeFolder(dir.c_str())) {
         fprintf(stderr, "velmira: cannot install into %s\n", dir.c_str());
         return;
     }
@@ -112,7 +100,7 @@ void localRegister(void*) {
     if (fenroPath[0]) {
         std::string cfg = fxConfigFile();
         std::string folder = cfg.substr(0, cfg.rfind('/'));
-        if (localMakeDirs(folder) && fxWriteConfigPath(cfg, fenroPath))
+        if (fxMakeFolder(folder.c_str()) && fxWriteConfigPath(cfg, fenroPath))
             printf("velmira: data folder %s written to %s\n", fenroPath, cfg.c_str());
         else
             fprintf(stderr, "velmira: cannot write %s\n", cfg.c_str());

@@ -3,18 +3,17 @@
 // no content of its own. Nothing is read from disk but the fonts; the same
 // build writes the same bytes on every run.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "base/file.h"
 #include "content_draw.h"
 #include "image/canvas.h"
 #include "image/devil.h"
@@ -752,24 +751,11 @@ const Entry kEntries[] = {
 
 // ---------------------------------------------------------------- files
 
-bool IsDir(const std::string& p) {
-    struct stat st;
-    return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Creates the folder and its missing parents.
-bool MakeDirs(const std::string& p) {
-    if (p.empty() || IsDir(p)) return true;
-    size_t slash = p.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirs(p.substr(0, slash))) return false;
-    if (mkdir(p.c_str(), 0777) != 0 && errno != EEXIST) return false;
-    return IsDir(p);
-}
-
 long FileSize(const std::string& p) {
-    struct stat st;
-    if (stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-    return static_cast<long>(st.st_size);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(p, ec)) return -1;
+    auto n = std::filesystem::file_size(p, ec);
+    return ec ? -1 : static_cast<long>(n);
 }
 
 // The work folder for the pictures while the package is built; removed at
@@ -782,26 +768,24 @@ public:
     WorkDir& operator=(const WorkDir&) = delete;
 
     bool MakeTemp(const std::string& parent) {
-        std::string t = parent + "/.velmira-content-XXXXXX";
-        std::vector<char> buf(t.begin(), t.end());
-        buf.push_back('\0');
-        if (!mkdtemp(buf.data())) return false;
-        path_ = buf.data();
+        FXStr made;
+        if (!fxMakeTempFolder(parent.c_str(), ".velmira-content-", &made)) return false;
+        path_ = made.text;
         temporary_ = true;
         return true;
     }
     bool UseKept(const std::string& p) {
         path_ = p;
         temporary_ = false;
-        return MakeDirs(p);
+        return fxMakeFolder(p.c_str());
     }
     void Track(const std::string& file) { files_.push_back(file); }
     const std::string& Path() const { return path_; }
     void Remove() {
         if (!temporary_) return;
-        for (const std::string& f : files_) unlink(f.c_str());
+        for (const std::string& f : files_) fxRemoveFile(f.c_str());
         files_.clear();
-        rmdir(path_.c_str());
+        fxRemoveFolder(path_.c_str());
         temporary_ = false;
     }
 
@@ -824,7 +808,7 @@ bool DrawAndSave(Ctx& ctx, const Entry& e, const std::string& path) {
         Fail("entry %d (%s): no memory for %d x %d pixels", e.id, e.what, e.w, e.h);
         return false;
     }
-    unlink(path.c_str());
+    fxRemoveFile(path.c_str());
     bool ok = e.kind == kJpg ? canvas.SaveToPict(path.c_str()) : canvas.SaveToPict2(path.c_str(), 0, 0, e.w, e.h);
     // A save reports only an empty region; whether the file came out is
     // checked here.
@@ -836,11 +820,11 @@ bool DrawAndSave(Ctx& ctx, const Entry& e, const std::string& path) {
 }
 
 int Build(const std::string& out, bool keepPictures, bool scramble) {
-    if (!MakeDirs(out)) {
+    if (!fxMakeFolder(out.c_str())) {
         Fail("cannot create the folder %s: %s", out.c_str(), strerror(errno));
         return kExitFail;
     }
-    if (access(out.c_str(), W_OK) != 0) {
+    if (!fxCanWrite(out.c_str())) {
         Fail("cannot write into %s: %s", out.c_str(), strerror(errno));
         return kExitFail;
     }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/file.h"
 #include "base/paths.h"
 #include "base/trace.h"
 
@@ -48,42 +49,6 @@ static FILE* localOpen(const char* path, const char* mode) {
     fxNativePath(path, native, sizeof native);
     return fopen(native, mode);
 }
-
-// Writing goes to a fresh file beside the target, which replaces the target
-// only when everything was written, so a reader never sees half a file.
-namespace {
-class AtomicFile {
-public:
-    FILE* f = nullptr;
-    char target[FXStr::kSize];
-    char tmp[FXStr::kSize + 32];
-
-    bool Open(const char* path, bool text) {
-        if (!path || !*path) return false;
-        fxNativePath(path, target, sizeof target);
-        for (int i = 0; i < 100 && !f; ++i) {
-            snprintf(tmp, sizeof tmp, "%s.tmp%d~", target, i);
-            f = fopen(tmp, text ? "wx" : "wbx");
-        }
-        return f != nullptr;
-    }
-    bool Commit() {
-        if (!f) return false;
-        bool ok = fflush(f) == 0 && !ferror(f);
-        ok = fclose(f) == 0 && ok;
-        f = nullptr;
-        if (ok) ok = rename(tmp, target) == 0;
-        if (!ok) remove(tmp);
-        return ok;
-    }
-    ~AtomicFile() {
-        if (f) {
-            fclose(f);
-            remove(tmp);
-        }
-    }
-};
-}  // namespace
 
 int fxPackageTypeFromExt(const char* ext) {
     static const struct {
@@ -762,22 +727,21 @@ bool FXPackage::Save(const char* path, int flags) {
     const bool scramble = (flags & 1) != 0;
     if (ok) {
         if (scramble) fxPackageScramble(nb, bodySize);
-        AtomicFile out;
-        ok = out.Open(path, false);
-        if (ok) {
+        // A reader never sees half a package: it replaces the old one whole.
+        ok = fxReplaceFile(path, [&](FILE* out) {
             uint8_t head[10];
             int hl = scramble ? 6 : 5;
             localPut32(head, static_cast<uint32_t>(hl));
             memcpy(head + 4, "pck01s", static_cast<size_t>(hl));
-            ok = fwrite(head, 1, static_cast<size_t>(4 + hl), out.f) == static_cast<size_t>(4 + hl);
+            bool wrote = fwrite(head, 1, static_cast<size_t>(4 + hl), out) == static_cast<size_t>(4 + hl);
             const int64_t kChunk = int64_t(16) << 20;
-            for (int64_t at = 0; ok && at < bodySize; at += kChunk) {
+            for (int64_t at = 0; wrote && at < bodySize; at += kChunk) {
                 size_t want = static_cast<size_t>(std::min(kChunk, bodySize - at));
-                ok = fwrite(nb + at, 1, want, out.f) == want;
+                wrote = fwrite(nb + at, 1, want, out) == want;
                 Report(bodySize + at + static_cast<int64_t>(want), work);
             }
-            ok = out.Commit() && ok;
-        }
+            return wrote;
+        });
         if (!ok) err("package: cannot write %s\n", path ? path : "");
         if (scramble) fxPackageScramble(nb, bodySize);
     }
@@ -799,10 +763,10 @@ bool FXPackage::Save(const char* path, int flags) {
 }
 
 bool FXPackage::SaveNames(const char* path) {
-    AtomicFile out;
-    if (!out.Open(path, false)) return false;
-    nameServer.names.Save(out.f);
-    return out.Commit();
+    return fxReplaceFile(path, [&](FILE* out) {
+        nameServer.names.Save(out);
+        return true;  // a failed write shows in the file's error flag
+    });
 }
 
 bool FXPackage::LoadNames(const char* path) {
@@ -814,12 +778,15 @@ bool FXPackage::LoadNames(const char* path) {
 }
 
 bool FXPackage::SaveNamesCpp(const char* path) {
-    AtomicFile out;
-    if (!out.Open(path, true)) return false;
-    FXStr ident;
-    for (int i = 0; i < nameServer.names.count; ++i) {
-        fxPackageNameIdent(nameServer.names.Get(i), &ident);
-        fprintf(out.f, "#define FXNAME_%s  %d\n", ident.text, nameServer.base + i);
-    }
-    return out.Commit();
+    return fxReplaceFile(
+        path,
+        [&](FILE* out) {
+            FXStr ident;
+            for (int i = 0; i < nameServer.names.count; ++i) {
+                fxPackageNameIdent(nameServer.names.Get(i), &ident);
+                fprintf(out, "#define FXNAME_%s  %d\n", ident.text, nameServer.base + i);
+            }
+            return true;  // a failed write shows in the file's error flag
+        },
+        FX_REPLACE_TEXT);
 }
