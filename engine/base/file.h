@@ -21,8 +21,8 @@ typedef std::function<bool(FILE*)> FXFileWriter;
 // existing path is left as it was.
 bool fxReplaceFile(const char* path, const FXFileWriter& write, unsigned flags = 0);
 
-// Makes the folder and its missing parents, private to the user where the
-// system has such modes. True when path is a folder afterwards.
+// Makes the folder and its missing parents, with the system's usual modes
+// (a content folder may be shared). True when path is a folder afterwards.
 bool fxMakeFolder(const char* path);
 // Makes a new private folder inside parent whose name starts with prefix;
 // its path, in the system's form, in out.

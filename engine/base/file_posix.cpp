@@ -35,7 +35,8 @@ bool fxPlatformRemoveFile(const char* nativePath) { return unlink(nativePath) ==
 bool fxPlatformRemoveFolder(const char* nativePath) { return rmdir(nativePath) == 0; }
 
 bool fxPlatformMakeFolder(const char* nativePath) {
-    if (mkdir(nativePath, 0700) == 0) return true;
+    // Ordinary folders: the user's umask decides who else may read them.
+    if (mkdir(nativePath, 0777) == 0) return true;
     // The caller reports mkdir's reason, not the one of this check.
     int why = errno;
     struct stat st;

@@ -93,10 +93,12 @@ TEST(ReplaceFile, ReplacesWholeAndKeepsTheProgramExecutable) {
     EXPECT_EQ(Entries(dir.path()), 2);
 }
 
-TEST(Folders, NestedAndTemporaryFoldersArePrivate) {
+TEST(Folders, NestedFoldersFollowTheUmaskTemporaryOnesArePrivate) {
     fxtest::TempDir dir;
+    mode_t old = umask(022);
     ASSERT_TRUE(fxMakeFolder((dir.path() + "/a/b\\c/").c_str()));
-    for (const char* sub : {"/a", "/a/b", "/a/b/c"}) EXPECT_EQ(Mode(dir.path() + sub), 0700u) << sub;
+    umask(old);
+    for (const char* sub : {"/a", "/a/b", "/a/b/c"}) EXPECT_EQ(Mode(dir.path() + sub), 0755u) << sub;
     EXPECT_TRUE(fxMakeFolder((dir.path() + "/a/b").c_str()));  // already there
     fxtest::WriteFile(dir.File("file"), "x");
     EXPECT_FALSE(fxMakeFolder(dir.File("file/sub").c_str()));
