@@ -8,78 +8,65 @@
 #include <cstring>
 
 #include "geometry/mesh.h"
-#include "image/canvas.h"
 #include "package/data.h"
 #include "package/package.h"
-#include "render/env.h"
-#include "render/matlib.h"
 
 namespace {
 
 void localCheck(const FXMesh& m) {
-    if (m.indexCount < 0 || m.vertexCount < 0) __builtin_trap();
-    if (m.indexCount > m.indexCapacity || m.vertexCount > m.vertexCapacity) __builtin_trap();
-    if (m.indexCount > 0 && (!m.indices || !m.vertices)) __builtin_trap();
+    if (m.indexCount < 0 || m.vertexCount < 0 || m.indexCount > m.indexCapacity || m.vertexCount > m.vertexCapacity ||
+        (m.indexCount > 0 && (!m.indices || !m.vertices)))
+        __builtin_trap();
     for (int k = 0; k < m.indexCount; ++k)
         if (m.indices[k] < 0 || m.indices[k] >= m.vertexCount) __builtin_trap();
 }
 
 // Encoder and decoder must agree on every mesh a loader can produce.
 void localRoundTrip(const FXMesh& loaded) {
-    FXMesh canon;
+    FXMesh canon, back;
     canon.Copy(&loaded);
     canon.ApplyRedir();
     localCheck(canon);
     FXVectorMap map;
     FXNumPool pool(256);
     canon.ToVMap(&map, &pool);
-    FXMesh back;
     back.Realloc(canon.vertexCount, canon.indexCount);
     if (canon.vertexCount) memset(back.vertices, 0, sizeof(FXVertex) * canon.vertexCount);
     if (!back.FromVMap(&map, &pool) && canon.vertexCount > 0) __builtin_trap();
     localCheck(back);
     if (canon.vertexCount == 0) return;
-    if (back.vertexCount != canon.vertexCount || back.indexCount != canon.indexCount) __builtin_trap();
-    if (memcmp(back.indices, canon.indices, sizeof(int32_t) * canon.indexCount) != 0) __builtin_trap();
+    if (back.vertexCount != canon.vertexCount || back.indexCount != canon.indexCount ||
+        memcmp(back.indices, canon.indices, sizeof(int32_t) * canon.indexCount) != 0)
+        __builtin_trap();
     for (int i = 0; i < canon.vertexCount; ++i)
         if (memcmp(back.vertices[i].f, canon.vertices[i].f, sizeof(float) * 8) != 0) __builtin_trap();
 }
 
 // The editing operations on whatever loaded.
-void localEdit(FXMesh* m) {
+void localEdit(const FXMesh& loaded) {
+    FXMesh m;
+    m.Copy(&loaded);
     float box[6];
-    m->FindMaxims(box);
-    m->UnitizeMaximsStretch1(box);
-    m->Normalize(true);
-    m->Transform(1, 2, 0, true, false, true);
-    m->ComputeFrontTexCoords();
-    m->DiscardVertices();
-    localCheck(*m);
+    m.FindMaxims(box);
+    m.UnitizeMaximsStretch1(box);
+    m.Normalize(true);
+    m.Transform(1, 2, 0, true, false, true);
+    m.ComputeFrontTexCoords();
+    m.DiscardVertices();
+    localCheck(m);
 }
 
-void localCompactRecord(FXPackageData* d) {
+// A map, then up to four mesh headers each followed by its corner stream;
+// from a record (d) or from a file (f).
+void localCompact(FXPackageData* d, FILE* f) {
     FXVectorMap map;
-    map.LoadC(nullptr, d);
-    for (int k = 0; k < 4 && d->remaining > 0; ++k) {
+    f ? map.Load(f) : map.LoadC(nullptr, d);
+    for (int k = 0; k < 4 && (f ? !feof(f) : d->remaining > 0); ++k) {
         FXMesh m;
-        m.LoadMeshIC(nullptr, d, nullptr);
-        localCheck(m);
         FXNumPool pool;
-        pool.LoadC(nullptr, d);
-        m.FromVMap(&map, &pool);
+        f ? m.LoadMeshI(f, nullptr) : m.LoadMeshIC(nullptr, d, nullptr);
         localCheck(m);
-    }
-}
-
-void localCompactFile(FILE* f) {
-    FXVectorMap map;
-    map.Load(f);
-    for (int k = 0; k < 4 && !feof(f); ++k) {
-        FXMesh m;
-        m.LoadMeshI(f, nullptr);
-        localCheck(m);
-        FXNumPool pool;
-        pool.Load(f);
+        f ? pool.Load(f) : pool.LoadC(nullptr, d);
         m.FromVMap(&map, &pool);
         localCheck(m);
     }
@@ -100,35 +87,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     whole.LoadMeshC(nullptr, &d, nullptr);
     localCheck(whole);
     localRoundTrip(whole);
-    FXMesh edited;
-    edited.Copy(&whole);
-    localEdit(&edited);
-
+    localEdit(whole);
     d.Reseek();
-    localCompactRecord(&d);
+    localCompact(&d, nullptr);
 
-    if (size) {
-        FILE* f = fmemopen(copy, size, "rb");
-        if (f) {
-            FXMesh fm;
-            fm.LoadMesh(f, nullptr);
-            localCheck(fm);
-            // The file and the record reader see the same mesh. (A name
-            // longer than the input makes the file reader seek past the end,
-            // which a memory stream refuses and a real file allows: skipped.)
-            int32_t nameLen = 0;
-            if (size >= 4) memcpy(&nameLen, copy, 4);
-            if (nameLen <= 1023 && static_cast<int64_t>(nameLen) <= static_cast<int64_t>(size) - 4) {
-                if (fm.vertexCount != whole.vertexCount || fm.indexCount != whole.indexCount) __builtin_trap();
-                if (fm.vertexCount && memcmp(fm.vertices, whole.vertices, sizeof(FXVertex) * fm.vertexCount) != 0)
-                    __builtin_trap();
-                if (fm.indexCount && memcmp(fm.indices, whole.indices, sizeof(int32_t) * fm.indexCount) != 0)
-                    __builtin_trap();
-            }
-            rewind(f);
-            localCompactFile(f);
-            fclose(f);
-        }
+    FILE* f = size ? fmemopen(copy, size, "rb") : nullptr;
+    if (f) {
+        FXMesh fm;
+        fm.LoadMesh(f, nullptr);
+        localCheck(fm);
+        // The file and the record reader see the same mesh. (A name longer
+        // than the input makes the file reader seek past the end, which a
+        // memory stream refuses and a real file allows: skipped.)
+        int32_t nameLen = 0;
+        if (size >= 4) memcpy(&nameLen, copy, 4);
+        if (nameLen <= 1023 && static_cast<int64_t>(nameLen) <= static_cast<int64_t>(size) - 4 &&
+            (fm.vertexCount != whole.vertexCount || fm.indexCount != whole.indexCount ||
+             (fm.vertexCount && memcmp(fm.vertices, whole.vertices, sizeof(FXVertex) * fm.vertexCount) != 0) ||
+             (fm.indexCount && memcmp(fm.indices, whole.indices, sizeof(int32_t) * fm.indexCount) != 0)))
+            __builtin_trap();
+        rewind(f);
+        localCompact(nullptr, f);
+        fclose(f);
     }
     delete[] copy;
     return 0;

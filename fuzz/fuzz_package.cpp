@@ -43,15 +43,10 @@ void localWalkMap(FXVectorMap* m, FXNumPool* pool) {
     pool->Reseek();
     float v[3];
     int vertex = 0;
-    for (int k = 0; k < 256; ++k) {
-        int p, n, t;
-        unsigned short w;
-        unsigned char b;
-        if (!pool->GetNextInt(&p)) break;
-        if (!pool->GetNextWord(&w)) break;
-        n = w;
-        if (!pool->GetNextByte(&b)) break;
-        t = b;
+    int p;
+    unsigned short n;
+    unsigned char t;
+    for (int k = 0; k < 256 && pool->GetNextInt(&p) && pool->GetNextWord(&n) && pool->GetNextByte(&t); ++k) {
         m->GetVecPos(p, v);
         m->GetVecNorm(n, v);
         m->GetVecTex(t, v);
@@ -73,14 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!d) __builtin_trap();  // a usable record must be found by its id
         localWalkReads(d);
 
-        FXVectorMap map;
+        FXVectorMap map, map2;
+        FXNumPool pool, pool2;
         map.LoadC(&pck, pck.GetDataPtr(id));
-        FXNumPool pool;
         pool.LoadC(&pck, pck.GetDataPtr(id));
         FXPackageData* rest = pck.GetDataPtr(id);
-        FXNumPool pool2;
         pool2.LoadC(&pck, rest);  // a pool, then a map behind it
-        FXVectorMap map2;
         map2.LoadC(&pck, rest);
         localWalkMap(&map, &pool);
         localWalkMap(&map2, &pool2);
@@ -88,17 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pck.GetDataPtr(0);
 
     // The file forms over the same bytes.
-    if (size > 0) {
-        FILE* f = fmemopen(const_cast<uint8_t*>(data), size, "rb");
-        if (f) {
-            FXNumPool pool;
-            pool.Load(f);
-            rewind(f);
-            FXVectorMap map;
-            map.Load(f);
-            localWalkMap(&map, &pool);
-            fclose(f);
-        }
+    FILE* f = size ? fmemopen(const_cast<uint8_t*>(data), size, "rb") : nullptr;
+    if (f) {
+        FXNumPool pool;
+        FXVectorMap map;
+        pool.Load(f);
+        rewind(f);
+        map.Load(f);
+        localWalkMap(&map, &pool);
+        fclose(f);
     }
     return 0;
 }

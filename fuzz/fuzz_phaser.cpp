@@ -29,14 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FXPhaser rec;
     rec.LoadC(nullptr, &d);
 
-    if (size) {
-        FILE* f = fmemopen(copy, size, "rb");
-        if (f) {
-            FXPhaser file;
-            file.Load(f);
-            fclose(f);
-            if (!localSame(rec, file)) __builtin_trap();
-        }
+    FILE* f = size ? fmemopen(copy, size, "rb") : nullptr;
+    if (f) {
+        FXPhaser file;
+        file.Load(f);
+        fclose(f);
+        if (!localSame(rec, file)) __builtin_trap();
     }
 
     // Save and load again: the same fields.
