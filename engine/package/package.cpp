@@ -782,9 +782,12 @@ bool FXPackage::SaveNamesCpp(const char* path) {
         path,
         [&](FILE* out) {
             FXStr ident;
+            // A names file read from disk may list more names than ids remain.
             for (int i = 0; i < nameServer.names.count; ++i) {
+                int64_t id = static_cast<int64_t>(nameServer.base) + i;
+                if (id > INT32_MAX) break;
                 fxPackageNameIdent(nameServer.names.Get(i), &ident);
-                fprintf(out, "#define FXNAME_%s  %d\n", ident.text, nameServer.base + i);
+                fprintf(out, "#define FXNAME_%s  %d\n", ident.text, static_cast<int>(id));
             }
             return true;  // a failed write shows in the file's error flag
         },
