@@ -7,7 +7,7 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$(realpath -m "${1:-$top/build-cov}")"
-command -v gcovr >/dev/null || { echo "coverage.sh: gcovr is missing: apt-get install gcovr" >&2; exit 1; }
+"$top/scripts/deps.sh" gcovr
 
 "$top/scripts/build.sh" "$dir" -DCMAKE_BUILD_TYPE=Debug -DFX_BUILD_BENCH=OFF \
   -DCMAKE_C_FLAGS=--coverage -DCMAKE_CXX_FLAGS=--coverage -DCMAKE_EXE_LINKER_FLAGS=--coverage
