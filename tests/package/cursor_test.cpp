@@ -7,24 +7,67 @@
 
 namespace {
 
-TEST(Cursor, ScalarsAreLittleEndianAndBoolIsTrueOnlyForOne) {
-    float f = 1.5f;
-    double dv = -2.25e100;
-    int32_t fb, db[2];
-    memcpy(&fb, &f, 4);
-    memcpy(db, &dv, 8);
-    Cursor c(Le32({-123456789, fb, db[0], db[1]}, std::string("\x02\x01\xff", 3)));
-    EXPECT_EQ(c.d.ReadInt(), -123456789);
-    EXPECT_EQ(c.d.ReadFloat(), 1.5f);
-    EXPECT_EQ(c.d.ReadDouble(), -2.25e100);
-    EXPECT_EQ(std::to_string(c.d.ReadBool()) + std::to_string(c.d.ReadBool()) + std::to_string(c.d.ReadBool()), "010");
-    EXPECT_EQ(c.d.remaining, 0);
-    c.d.Reseek();
-    EXPECT_EQ(c.d.remaining, 19);
-    EXPECT_EQ(c.d.ReadInt(), -123456789);
+int32_t Bits(float f) {
+    int32_t i;
+    memcpy(&i, &f, 4);
+    return i;
 }
 
-TEST(Cursor, ShortReadsGiveZeroAndLeaveThePositionAndBlocksStayInPlace) {
+TEST(Cursor, WritesAreLittleEndianAndReadBackAndBoolIsTrueOnlyForOne) {
+    Cursor c(std::string(200, '\xee'));
+    FXArray ia, ib;
+    FXStrArray sa, sb;
+    FXFloatArray fa, fb;
+    ia.PushInt(-1);
+    ia.PushInt(400);
+    sa.Push("one");
+    sa.Push("");
+    fa.Push(0.25f);
+    const float f4[4] = {1, 2, 3, 4};
+    double dv = -2.25e100;
+    int32_t db[2];
+    memcpy(db, &dv, 8);
+    c.d.WriteBool(true);
+    c.d.WriteInt(-123456789);
+    c.d.WriteFloat(3.5f);
+    c.d.WriteFloat4(f4);
+    c.d.WriteDouble(dv);
+    c.d.WriteString("name");
+    c.d.WriteStringArray(&sa);
+    c.d.WriteArray(&ia);
+    c.d.WriteFloatArray(&fa);
+    std::string want = "\x01" + Le32({-123456789, Bits(3.5f), Bits(1), Bits(2), Bits(3), Bits(4), db[0], db[1], 4}, "name") +
+                       Le32({2, 3}, "one") + Le32({0, 2, -1, 400, 1, Bits(0.25f)});
+    EXPECT_EQ(c.b.substr(0, want.size()), want);
+    c.d.InitData(&c.b[0], c.d.size - c.d.remaining);
+    EXPECT_TRUE(c.d.ReadBool());
+    EXPECT_EQ(c.d.ReadInt(), -123456789);
+    EXPECT_EQ(c.d.ReadFloat(), 3.5f);
+    float g[4];
+    c.d.ReadFloat4(g);
+    EXPECT_EQ(std::vector<float>(g, g + 4), std::vector<float>(f4, f4 + 4));
+    EXPECT_EQ(c.d.ReadDouble(), dv);
+    FXStr s;
+    c.d.ReadString(&s);
+    EXPECT_STREQ(s.text, "name");
+    c.d.ReadStringArray(&sb);
+    ASSERT_EQ(sb.count, 2);
+    EXPECT_STREQ(sb.data[0], "one");
+    EXPECT_EQ(sb.data[1], nullptr);  // an empty string reads back as none
+    c.d.ReadArray(&ib);
+    ASSERT_EQ(ib.count, 2);
+    EXPECT_EQ(ib.GetInt(1), 400);
+    c.d.ReadFloatArray(&fb);
+    ASSERT_EQ(fb.count, 1);
+    EXPECT_EQ(fb.data[0], 0.25f);
+    EXPECT_EQ(c.d.remaining, 0);
+    c.d.Reseek();
+    EXPECT_EQ(c.d.remaining, static_cast<int>(want.size()));
+    Cursor bools(std::string("\x02\x01\xff", 3));
+    EXPECT_EQ(std::to_string(bools.d.ReadBool()) + std::to_string(bools.d.ReadBool()) + std::to_string(bools.d.ReadBool()), "010");
+}
+
+TEST(Cursor, ShortReadsAndWritesLeaveThePositionAndBlocksStayInPlace) {
     FXPackageData empty;
     EXPECT_EQ(empty.ReadInt(), 0);
     EXPECT_EQ(empty.ReadBlc(1), nullptr);
@@ -39,6 +82,13 @@ TEST(Cursor, ShortReadsGiveZeroAndLeaveThePositionAndBlocksStayInPlace) {
     EXPECT_EQ(c.d.remaining, 3);
     EXPECT_TRUE(c.d.ReadBool());  // one byte is still there
     EXPECT_EQ(c.d.remaining, 2);
+    Cursor six(std::string(6, '\0'));
+    six.d.WriteInt(0x01020304);
+    six.d.WriteInt(5);  // two bytes left: nothing
+    six.d.WriteDouble(1.0);
+    six.d.WriteString("x");
+    EXPECT_EQ(six.d.remaining, 2);
+    EXPECT_EQ(six.b[4], 0);
 
     Cursor b(std::string("\x0a\x14\x1e", 3));
     const void* at = b.b.data();
@@ -52,7 +102,7 @@ TEST(Cursor, ShortReadsGiveZeroAndLeaveThePositionAndBlocksStayInPlace) {
     EXPECT_EQ(b.d.ReadCopyBlc(&dst, -4), nullptr);
 }
 
-TEST(Cursor, StringsWithOddCountsStayInsideTheirBytes) {
+TEST(Cursor, StringsAndArraysWithLyingCountsStayInsideTheirBytes) {
     struct Case {
         const char* what;
         std::string bytes, text;
@@ -74,9 +124,7 @@ TEST(Cursor, StringsWithOddCountsStayInsideTheirBytes) {
         EXPECT_EQ(c.d.remaining, k.remaining);
         if (k.remaining == 4) { EXPECT_EQ(c.d.ReadInt(), 77); }
     }
-}
-
-TEST(Cursor, ArraysShortOfItemsAreZeroFilledButNeverToALyingCount) {
+    // Arrays short of items are zero-filled, but never to a lying count.
     Cursor shortOne(Le32({3, -7, 9})), negative(Le32({-3, 1}));
     FXArray a;
     a.PushInt(55);
@@ -101,57 +149,6 @@ TEST(Cursor, ArraysShortOfItemsAreZeroFilledButNeverToALyingCount) {
         c.d.ReadStringArray(&sa);
         EXPECT_LE(sa.count, 2 + FX_PCK_MAX_ZERO_FILL);
     }
-}
-
-TEST(Cursor, WritesRoundTripThroughReadsAndNeverPassTheEnd) {
-    Cursor c(std::string(200, '\xee'));
-    FXArray ia, ib;
-    FXStrArray sa, sb;
-    FXFloatArray fa, fb;
-    ia.PushInt(-1);
-    ia.PushInt(400);
-    sa.Push("one");
-    sa.Push("");
-    fa.Push(0.25f);
-    const float f4[4] = {1, 2, 3, 4};
-    float g[4];
-    c.d.WriteBool(true);
-    c.d.WriteInt(-9);
-    c.d.WriteFloat(3.5f);
-    c.d.WriteFloat4(f4);
-    c.d.WriteDouble(1e-300);
-    c.d.WriteString("name");
-    c.d.WriteStringArray(&sa);
-    c.d.WriteArray(&ia);
-    c.d.WriteFloatArray(&fa);
-    c.d.InitData(&c.b[0], c.d.size - c.d.remaining);
-    EXPECT_TRUE(c.d.ReadBool());
-    EXPECT_EQ(c.d.ReadInt(), -9);
-    EXPECT_EQ(c.d.ReadFloat(), 3.5f);
-    c.d.ReadFloat4(g);
-    EXPECT_EQ(g[3], 4.0f);
-    EXPECT_EQ(c.d.ReadDouble(), 1e-300);
-    FXStr s;
-    c.d.ReadString(&s);
-    EXPECT_STREQ(s.text, "name");
-    c.d.ReadStringArray(&sb);
-    ASSERT_EQ(sb.count, 2);
-    EXPECT_STREQ(sb.data[0], "one");
-    EXPECT_EQ(sb.data[1], nullptr);  // an empty string reads back as none
-    c.d.ReadArray(&ib);
-    ASSERT_EQ(ib.count, 2);
-    EXPECT_EQ(ib.GetInt(0), -1);
-    c.d.ReadFloatArray(&fb);
-    ASSERT_EQ(fb.count, 1);
-    EXPECT_EQ(fb.data[0], 0.25f);
-    EXPECT_EQ(c.d.remaining, 0);
-    Cursor six(std::string(6, '\0'));
-    six.d.WriteInt(0x01020304);
-    six.d.WriteInt(5);  // two bytes left: nothing
-    six.d.WriteDouble(1.0);
-    six.d.WriteString("x");
-    EXPECT_EQ(six.d.remaining, 2);
-    EXPECT_EQ(six.b[4], 0);
 }
 
 }  // namespace
