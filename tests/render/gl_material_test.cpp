@@ -61,16 +61,12 @@ TEST_F(Textures, PictureFileBecomesAScaledTextureAndAFailedLoadTakesItAway) {
     FXMaterial m;
     m.SetDefDiffuse(1);
     ASSERT_TRUE(m.LoadTexture(Picture("orange.png", 300, 200, 0xff0080ffu).c_str()));
-    EXPECT_TRUE(m.textureReady);
-    EXPECT_NE(m.glTexture, 0u);
-    EXPECT_EQ(m.textureImage, &m.ownCanvas);
+    EXPECT_TRUE(m.textureReady && m.glTexture && m.IsSolid() && m.textureImage == &m.ownCanvas);
     EXPECT_EQ(std::make_tuple(m.texScaleU, m.texScaleV, m.GetWidth(), m.GetHeight()),
               std::make_tuple(300.0f / 512.0f, 200.0f / 256.0f, 300, 200));
-    EXPECT_TRUE(m.IsSolid());
     EXPECT_EQ(Draw(&m), 0x0080ffu);
     EXPECT_FALSE(m.LoadTexture(dir_.File("missing.png").c_str()));
-    EXPECT_FALSE(m.textureReady);
-    EXPECT_EQ(m.glTexture, 0u);
+    EXPECT_FALSE(m.textureReady || m.glTexture);
     EXPECT_EQ(Draw(&m), 0xffffffu);  // plain white diffuse
 }
 
@@ -81,12 +77,10 @@ TEST_F(Textures, AnAttachedTranslucentCanvas) {
     glass.opaque = false;
     FXMaterial m;
     ASSERT_TRUE(m.SetTexture(&glass));
-    EXPECT_EQ(m.textureImage, &glass);
-    EXPECT_FALSE(m.IsSolid());
+    EXPECT_TRUE(m.textureImage == &glass && !m.IsSolid());
     EXPECT_NEAR(static_cast<int>(Draw(&m) & 255), 128, 2);  // white at half over black
     m.Destroy();
-    EXPECT_EQ(m.glTexture, 0u);
-    EXPECT_EQ(m.textureImage, nullptr);
+    EXPECT_FALSE(m.glTexture || m.textureImage);
     EXPECT_NE(glass.pixmap.pixels, nullptr);  // not the material's to free
 }
 
@@ -98,7 +92,6 @@ TEST_F(Textures, MtlMapKdLoadsThePicture) {
     FXMaterial *sky = lib.FindMaterial("sky"), *none = lib.FindMaterial("none");
     ASSERT_TRUE(sky && none);
     EXPECT_STREQ(sky->textureFile.text, pic.c_str());
-    EXPECT_TRUE(sky->textureReady);
     EXPECT_EQ(Draw(sky), 0xffc080u);
     EXPECT_FALSE(none->textureReady);  // the load went on without it
 }
@@ -107,16 +100,13 @@ TEST_F(Textures, PackagedLibraryLoadedByNumberWithItsTextures) {
     Build("7");
     FXMatlib* lib = gl_.LoadMatlibCN(&pck_, 7);
     ASSERT_NE(lib, nullptr);
-    EXPECT_STREQ(lib->name.text, "7");
-    EXPECT_EQ(lib->parent, gl_.GetDefaultMatlib());
+    EXPECT_EQ(std::make_pair(std::string(lib->name.text), lib->parent), std::make_pair(std::string("7"), gl_.GetDefaultMatlib()));
     FXMaterial *wall = lib->FindMaterial("wall"), *plain = lib->FindMaterial("plain");
-    ASSERT_TRUE(wall && plain);
-    EXPECT_TRUE(wall->textureReady);
+    ASSERT_TRUE(wall && plain && wall->textureReady);
     EXPECT_EQ(Draw(wall), 0x00ff00u);
     EXPECT_FLOAT_EQ(plain->specular[3], 0.5f);
     // The stored name is the number's text: found again, shared.
-    EXPECT_EQ(gl_.LoadMatlibCN(&pck_, 7), lib);
-    EXPECT_EQ(lib->refCount, 2);
+    EXPECT_EQ(std::make_pair(gl_.LoadMatlibCN(&pck_, 7), lib->refCount), std::make_pair(lib, 2));
 }
 
 TEST_F(Textures, PackagedLibraryNamedOtherThanItsNumberIsNotFoundAgain) {
