@@ -1,5 +1,6 @@
 #include "sets.h"
 
+#include "app/entries.h"
 #include "base/paths.h"
 #include "package/package.h"
 #include "render/env.h"
@@ -13,7 +14,7 @@ void VelmiraSets::Load(FXPackage* package) {
     fxSetPath(1);
 
     frameDesk.Create(1, 1);
-    frameMaterial.LoadTextureCN(package, 38);
+    frameMaterial.LoadTextureCN(package, kEntryFrameOverlay);
     frameMaterial.SetDefDiffuse(1.0f);
     frameDesk.SetMaterial(&frameMaterial);
     frameDesk.mesh.colorMode = 1;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../app/entries.h"
 #include "base/file.h"
 #include "content_draw.h"
 #include "image/canvas.h"
@@ -721,32 +722,32 @@ FX_CAPTION(Caption2, "FROM THE ALBUM")
 #undef FX_CAPTION
 
 const Entry kEntries[] = {
-    {31, "31_gallery_studio.jpg", 400, 300, kJpg, "gallery picture 1: studio portrait", DrawPhotoStudio},
-    {32, "32_bubble_3.png", 512, 288, kPng, "bubble 3", Bubble3},
-    {33, "33_gallery_sunset.jpg", 400, 300, kJpg, "gallery picture 2: golden hour", DrawPhotoSunset},
-    {34, "34_bubble_4.png", 512, 288, kPng, "bubble 4", Bubble4},
-    {35, "35_gallery_evening.jpg", 400, 300, kJpg, "gallery picture 3: evening window", DrawPhotoEvening},
-    {36, "36_bubble_5.png", 512, 288, kPng, "bubble 5", Bubble5},
-    {37, "37_bubble_6.png", 512, 288, kPng, "bubble 6", Bubble6},
-    {38, "38_frame_overlay.png", 1024, 768, kPng, "frame overlay", DrawFrameOverlay},
-    {39, "39_banner_wordmark.png", 288, 240, kPng, "first banner: wordmark", DrawBannerWordmark},
-    {40, "40_error_message.png", 520, 132, kPng, "error picture", DrawError},
-    {41, "41_bubble_0.png", 512, 288, kPng, "bubble 0 (opening)", Bubble0},
-    {42, "42_bubble_1.png", 512, 288, kPng, "bubble 1 (opening)", Bubble1},
-    {43, "43_caption_3.png", 768, 72, kPng, "caption of bubble 3", Caption3},
-    {44, "44_caption_4.png", 768, 72, kPng, "caption of bubble 4", Caption4},
-    {45, "45_caption_5.png", 768, 72, kPng, "caption of bubble 5", Caption5},
-    {46, "46_caption_6.png", 768, 72, kPng, "caption of bubble 6", Caption6},
-    {47, "47_caption_2.png", 768, 72, kPng, "caption of bubble 2", Caption2},
-    {48, "48_billboard_figure.png", 256, 512, kPng, "billboard 1: standing figure", DrawBillboardFigure},
-    {49, "49_billboard_name.png", 256, 512, kPng, "billboard 2: name in column", DrawBillboardName},
-    {50, "50_billboard_profile.png", 256, 512, kPng, "billboard 3: profile", DrawBillboardProfile},
-    {51, "51_billboard_rose.png", 256, 512, kPng, "billboard 4: rose", DrawBillboardRose},
-    {52, "52_billboard_lights.png", 256, 512, kPng, "billboard 5: lights", DrawBillboardLights},
-    {53, "53_billboard_arch.png", 256, 512, kPng, "billboard 6: arch and monogram", DrawBillboardArch},
-    {54, "54_banner_seal.png", 288, 240, kPng, "second banner: monogram seal", DrawBannerSeal},
-    {55, "55_bubble_2.png", 512, 288, kPng, "bubble 2 (gallery set)", Bubble2},
-    {56, "56_preview.jpg", 304, 224, kJpg, "preview picture", DrawPreview},
+    {kEntryGallery1, "31_gallery_studio.jpg", 400, 300, kJpg, "gallery picture 1: studio portrait", DrawPhotoStudio},
+    {kEntryBubble3, "32_bubble_3.png", 512, 288, kPng, "bubble 3", Bubble3},
+    {kEntryGallery2, "33_gallery_sunset.jpg", 400, 300, kJpg, "gallery picture 2: golden hour", DrawPhotoSunset},
+    {kEntryBubble4, "34_bubble_4.png", 512, 288, kPng, "bubble 4", Bubble4},
+    {kEntryGallery3, "35_gallery_evening.jpg", 400, 300, kJpg, "gallery picture 3: evening window", DrawPhotoEvening},
+    {kEntryBubble5, "36_bubble_5.png", 512, 288, kPng, "bubble 5", Bubble5},
+    {kEntryBubble6, "37_bubble_6.png", 512, 288, kPng, "bubble 6", Bubble6},
+    {kEntryFrameOverlay, "38_frame_overlay.png", 1024, 768, kPng, "frame overlay", DrawFrameOverlay},
+    {kEntryBanner, "39_banner_wordmark.png", 288, 240, kPng, "first banner: wordmark", DrawBannerWordmark},
+    {kEntryErrorPicture, "40_error_message.png", 520, 132, kPng, "error picture", DrawError},
+    {kEntryBubble0, "41_bubble_0.png", 512, 288, kPng, "bubble 0 (opening)", Bubble0},
+    {kEntryBubble1, "42_bubble_1.png", 512, 288, kPng, "bubble 1 (opening)", Bubble1},
+    {kEntryCaption3, "43_caption_3.png", 768, 72, kPng, "caption of bubble 3", Caption3},
+    {kEntryCaption4, "44_caption_4.png", 768, 72, kPng, "caption of bubble 4", Caption4},
+    {kEntryCaption5, "45_caption_5.png", 768, 72, kPng, "caption of bubble 5", Caption5},
+    {kEntryCaption6, "46_caption_6.png", 768, 72, kPng, "caption of bubble 6", Caption6},
+    {kEntryCaption2, "47_caption_2.png", 768, 72, kPng, "caption of bubble 2", Caption2},
+    {kEntryBillboard1, "48_billboard_figure.png", 256, 512, kPng, "billboard 1: standing figure", DrawBillboardFigure},
+    {kEntryBillboard2, "49_billboard_name.png", 256, 512, kPng, "billboard 2: name in column", DrawBillboardName},
+    {kEntryBillboard3, "50_billboard_profile.png", 256, 512, kPng, "billboard 3: profile", DrawBillboardProfile},
+    {kEntryBillboard4, "51_billboard_rose.png", 256, 512, kPng, "billboard 4: rose", DrawBillboardRose},
+    {kEntryBillboard5, "52_billboard_lights.png", 256, 512, kPng, "billboard 5: lights", DrawBillboardLights},
+    {kEntryBillboard6, "53_billboard_arch.png", 256, 512, kPng, "billboard 6: arch and monogram", DrawBillboardArch},
+    {kEntryBanner1, "54_banner_seal.png", 288, 240, kPng, "second banner: monogram seal", DrawBannerSeal},
+    {kEntryBubble2, "55_bubble_2.png", 512, 288, kPng, "bubble 2 (gallery set)", Bubble2},
+    {kEntryPreview, "56_preview.jpg", 304, 224, kJpg, "preview picture", DrawPreview},
 };
 
 // ---------------------------------------------------------------- files
