@@ -72,50 +72,47 @@ TEST(Modes, Offline) {
     EXPECT_EQ(Parse({"--help"}).mode, FX_MODE_HELP);
 }
 
-class Close : public ::testing::Test {
-protected:
-    void SetUp() override {
-        s.started = true;
+// Which input closes, by the kind of window and the time: start-up completed
+// at 100 s with the pointer at (50, 60).
+TEST(Close, TheRule) {
+    enum Who { kFull, kNotStarted, kPreview, kForeign };
+    struct Row {
+        Who who;
+        FXInput in;
+        int x, y;
+        double now;
+        bool closes;
+    } const rows[] = {
+        {kFull, FX_IN_KEY, 0, 0, 100.1, true},
+        {kNotStarted, FX_IN_KEY, 0, 0, 0, true},  // even before start-up completed
+        {kFull, FX_IN_MOTION, 51, 60, 102.0, false},
+        {kFull, FX_IN_BUTTON, 0, 0, 104.0, false},  // 4.0 s exactly: not yet
+        {kFull, FX_IN_MOTION, 50, 60, 110.0, false},  // same place
+        {kFull, FX_IN_MOTION, 50, 61, 104.01, true},  // one pixel, after
+        {kFull, FX_IN_BUTTON, 0, 0, 104.01, true},
+        {kFull, FX_IN_FOCUS_LOST, 0, 0, 105, true},
+        {kFull, FX_IN_FOCUS_LOST, 0, 0, 103, false},
+        {kNotStarted, FX_IN_CLOSE_REQUEST, 0, 0, 1e9, false},
+        {kFull, FX_IN_CLOSE_REQUEST, 0, 0, 200, true},
+        {kPreview, FX_IN_MOTION, 0, 0, 1000, false},
+        {kPreview, FX_IN_BUTTON, 0, 0, 1000, false},
+        {kPreview, FX_IN_FOCUS_LOST, 0, 0, 1000, false},
+        {kPreview, FX_IN_CLOSE_REQUEST, 0, 0, 100, true},
+        {kPreview, FX_IN_KEY, 0, 0, 100, true},
+        {kForeign, FX_IN_KEY, 0, 0, 1000, false},
+        {kForeign, FX_IN_MOTION, 1, 1, 1000, false},
+    };
+    for (const Row& r : rows) {
+        FXCloseState s;
+        s.started = r.who != kNotStarted;
         s.startTime = 100.0;
         s.origX = 50;
         s.origY = 60;
+        s.preview = r.who == kPreview;
+        s.foreign = r.who == kForeign;
+        EXPECT_EQ(fxCloseRule(&s, r.in, r.x, r.y, r.now), r.closes) << "row " << &r - rows;
+        EXPECT_EQ(s.escapeHit, r.in == FX_IN_KEY && r.who != kForeign) << "row " << &r - rows;
     }
-    FXCloseState s;
-};
-
-TEST_F(Close, KeysCloseAtOnce) {
-    EXPECT_TRUE(fxCloseRule(&s, FX_IN_KEY, 0, 0, 100.1));
-    EXPECT_TRUE(s.escapeHit);
-    FXCloseState early;  // even before start-up completed
-    EXPECT_TRUE(fxCloseRule(&early, FX_IN_KEY, 0, 0, 0));
-}
-
-TEST_F(Close, MouseWaitsForTheGrace) {
-    EXPECT_FALSE(fxCloseRule(&s, FX_IN_MOTION, 51, 60, 102.0));
-    EXPECT_FALSE(fxCloseRule(&s, FX_IN_BUTTON, 0, 0, 104.0));  // 4.0 s exactly: not yet
-    EXPECT_FALSE(fxCloseRule(&s, FX_IN_MOTION, 50, 60, 110.0));  // same place
-    EXPECT_TRUE(fxCloseRule(&s, FX_IN_MOTION, 50, 61, 104.01));  // one pixel, after
-    EXPECT_TRUE(fxCloseRule(&s, FX_IN_BUTTON, 0, 0, 104.01));
-    EXPECT_TRUE(fxCloseRule(&s, FX_IN_FOCUS_LOST, 0, 0, 105));
-    EXPECT_FALSE(fxCloseRule(&s, FX_IN_FOCUS_LOST, 0, 0, 103));
-    FXCloseState notStarted;
-    EXPECT_FALSE(fxCloseRule(&notStarted, FX_IN_CLOSE_REQUEST, 0, 0, 1e9));
-    EXPECT_TRUE(fxCloseRule(&s, FX_IN_CLOSE_REQUEST, 0, 0, 200));
-}
-
-TEST_F(Close, PreviewIgnoresTheMouse) {
-    s.preview = true;
-    EXPECT_FALSE(fxCloseRule(&s, FX_IN_MOTION, 0, 0, 1000));
-    EXPECT_FALSE(fxCloseRule(&s, FX_IN_BUTTON, 0, 0, 1000));
-    EXPECT_FALSE(fxCloseRule(&s, FX_IN_FOCUS_LOST, 0, 0, 1000));
-    EXPECT_TRUE(fxCloseRule(&s, FX_IN_CLOSE_REQUEST, 0, 0, 100));
-    EXPECT_TRUE(fxCloseRule(&s, FX_IN_KEY, 0, 0, 100));
-}
-
-TEST_F(Close, AForeignWindowsOwnerDecides) {
-    s.foreign = true;
-    EXPECT_FALSE(fxCloseRule(&s, FX_IN_KEY, 0, 0, 1000));
-    EXPECT_FALSE(fxCloseRule(&s, FX_IN_MOTION, 1, 1, 1000));
 }
 
 TEST(Config, PathLine) {
