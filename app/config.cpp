@@ -1,9 +1,7 @@
 #include "config.h"
 
 #include <cstdio>
-#include <cstring>
 
-#include "app/velmira.h"
 #include "base/file.h"
 #include "base/trace.h"
 
@@ -45,43 +43,15 @@ bool fxWriteConfigPath(const std::string& file, const std::string& path) {
         FX_REPLACE_TEXT);
 }
 
-#ifndef FX_DEFAULT_DATA_DIR
-#define FX_DEFAULT_DATA_DIR ""
-#endif
-
-// Without a configured folder the installed demo content is used, rather
-// than looking for the package in the file system's root.
-static void localDefaultFolder() {
-    if (fenroPath[0] || !FX_DEFAULT_DATA_DIR[0]) return;
-    std::string pck = std::string(FX_DEFAULT_DATA_DIR) + "/xxdata.dat";
-    FILE* f = fopen(pck.c_str(), "rb");
-    if (!f) return;
-    fclose(f);
-    snprintf(fenroPath, sizeof fenroPath, "%s", FX_DEFAULT_DATA_DIR);
-}
-
-int localReadConfig() {
-    int status = fxReadConfigFile();
-    localDefaultFolder();
-    return status;
-}
-
-int fxReadConfigFile() {
+bool fxReadConfigFile(std::string* path) {
     std::string file = fxConfigFile();
     FILE* f = fopen(file.c_str(), "r");
-    if (!f) return 2;  // no configuration: the data folder stays as it was
+    if (!f) return false;
     std::string text;
     char buf[4096];
     size_t n;
     // A configuration is a few lines; anything past 64 KiB is not one.
     while ((n = fread(buf, 1, sizeof buf, f)) > 0 && text.size() < 65536) text.append(buf, n);
     fclose(f);
-    std::string path;
-    if (!fxParseConfigPath(text, &path)) return 2;
-    if (path.size() >= sizeof fenroPath) {
-        fprintf(stderr, "velmira: the data folder in %s is too long; ignored\n", file.c_str());
-        return 3;
-    }
-    memcpy(fenroPath, path.c_str(), path.size() + 1);
-    return 0;
+    return fxParseConfigPath(text, path);
 }

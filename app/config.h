@@ -9,7 +9,7 @@ std::string fxConfigFile();
 // Reads "path" from a configuration text ("key=value" lines, '#' comments,
 // blanks around keys and values ignored). False when it holds no path.
 bool fxParseConfigPath(const std::string& text, std::string* path);
-// Reads the configuration file into the data folder; 0 when it held one.
-int fxReadConfigFile();
+// The data folder named in the configuration file; false when it names none.
+bool fxReadConfigFile(std::string* path);
 // Writes the configuration with the given data folder (atomically).
 bool fxWriteConfigPath(const std::string& file, const std::string& path);

@@ -13,8 +13,8 @@
 #include <cstdio>
 
 #include "app/closerules.h"
-#include "app/config.h"
 #include "app/host.h"
+#include "app/show.h"
 #include "app/velmira.h"
 #include "base/other.h"
 #include "base/trace.h"
@@ -89,6 +89,101 @@ bool localWait(Display* d) {
     }
 }
 
+// The show on our window or one we were given: shown once started, run
+// until input, a signal or the window's end closes it.
+class LocalHost : public FXShowOutput {
+public:
+    LocalHost(Display* d, Window win, FXMode mode, bool ownWindow, const FXCloseState& cs)
+        : d_(d), win_(win), mode_(mode), ownWindow_(ownWindow), cs_(cs) {
+        start.window = Handle(win);
+        start.preview = mode == FX_MODE_PREVIEW;
+    }
+    // The screen back to the user once the show has shut down.
+    ~LocalHost() {
+        if (grabbed_) {
+            XUngrabPointer(d_, CurrentTime);
+            XUngrabKeyboard(d_, CurrentTime);
+        }
+        fxDisplayTrapErrors();  // the window may be gone with its parent already
+        if (ownWindow_) XDestroyWindow(d_, win_);
+        if (hidden_) XFreeCursor(d_, hidden_);
+        fxDisplayUntrapErrors();
+    }
+
+    // Full screen: the desktop was captured at start-up, before our window
+    // covers it.
+    void Shown() override {
+        if (mode_ == FX_MODE_FULL) {
+            hidden_ = localInvisibleCursor(d_, win_);
+            XDefineCursor(d_, win_, hidden_);
+            XMapRaised(d_, win_);
+            XSync(d_, False);
+            grabbed_ = localGrab(d_, win_, hidden_);
+            if (!grabbed_) err("host -> keyboard and pointer could not be grabbed\n");
+            XSetInputFocus(d_, win_, RevertToParent, CurrentTime);
+        } else {
+            if (ownWindow_) XMapRaised(d_, win_);
+            XSync(d_, False);
+        }
+    }
+
+    int Run() override;
+
+private:
+    Display* d_;
+    Window win_;
+    FXMode mode_;
+    bool ownWindow_;
+    FXCloseState cs_;
+    Cursor hidden_ = 0;
+    bool grabbed_ = false;
+};
+
+int LocalHost::Run() {
+    cs_.started = true;
+    cs_.startTime = velmira.run.startTime;
+    bool closing = false;
+    while (!closing) {
+        if (!localWait(d_)) {
+            trc("host -> ended by a signal\n");
+            break;
+        }
+        while (!closing && XPending(d_)) {
+            XEvent e;
+            XNextEvent(d_, &e);
+            double now = fxGetTime();
+            switch (e.type) {
+                case KeyPress:
+                case KeyRelease:
+                    closing = fxCloseRule(&cs_, FX_IN_KEY, 0, 0, now);
+                    break;
+                case ButtonPress:
+                    closing = fxCloseRule(&cs_, FX_IN_BUTTON, 0, 0, now);
+                    break;
+                case MotionNotify:
+                    closing = fxCloseRule(&cs_, FX_IN_MOTION, e.xmotion.x_root, e.xmotion.y_root, now);
+                    break;
+                case DestroyNotify:
+                    // The window went with its parent or owner.
+                    if (e.xdestroywindow.window == win_) {
+                        trc("host -> the window was destroyed\n");
+                        closing = true;
+                    }
+                    break;
+                case FocusOut:
+                    // Focus moving inside our own window tree is no loss.
+                    if (e.xfocus.mode == NotifyNormal && e.xfocus.detail != NotifyInferior)
+                        closing = fxCloseRule(&cs_, FX_IN_FOCUS_LOST, 0, 0, now);
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+    velmira.run.escapeHit = cs_.escapeHit;
+    return 0;
+}
+
 }  // namespace
 
 int fxRunHost(const FXLaunch& l) {
@@ -148,8 +243,7 @@ int fxRunHost(const FXLaunch& l) {
 
     // The window's creation: the install request, or the show.
     if (l.registerRequest) {
-        if (!l.dataFolder.empty()) snprintf(fenroPath, sizeof fenroPath, "%s", l.dataFolder.c_str());
-        localRegister(Handle(win));
+        localRegister(Handle(win), l.dataFolder);
         if (ownWindow) XDestroyWindow(d, win);
         XSync(d, False);
         return 0;
@@ -161,80 +255,8 @@ int fxRunHost(const FXLaunch& l) {
     cs.origX = rx;
     cs.origY = ry;
     localCatchSignals();
-    localReadConfig();
-    if (!l.dataFolder.empty()) snprintf(fenroPath, sizeof fenroPath, "%s", l.dataFolder.c_str());
-
-    Cursor hidden = 0;
-    bool grabbed = false;
-    if (l.mode == FX_MODE_FULL) {
-        // The desktop is captured before our window covers it.
-        InitScene(Handle(win), false);
-        hidden = localInvisibleCursor(d, win);
-        XDefineCursor(d, win, hidden);
-        XMapRaised(d, win);
-        XSync(d, False);
-        grabbed = localGrab(d, win, hidden);
-        if (!grabbed) err("host -> keyboard and pointer could not be grabbed\n");
-        XSetInputFocus(d, win, RevertToParent, CurrentTime);
-    } else {
-        InitScene(Handle(win), l.mode == FX_MODE_PREVIEW);
-        if (ownWindow) XMapRaised(d, win);
-        XSync(d, False);
-    }
-    startTime = fxGetTime();
-    started = true;
-    cs.started = true;
-    cs.startTime = startTime;
-
-    bool closing = false;
-    while (!closing) {
-        if (!localWait(d)) {
-            trc("host -> ended by a signal\n");
-            break;
-        }
-        while (!closing && XPending(d)) {
-            XEvent e;
-            XNextEvent(d, &e);
-            double now = fxGetTime();
-            switch (e.type) {
-                case KeyPress:
-                case KeyRelease:
-                    closing = fxCloseRule(&cs, FX_IN_KEY, 0, 0, now);
-                    break;
-                case ButtonPress:
-                    closing = fxCloseRule(&cs, FX_IN_BUTTON, 0, 0, now);
-                    break;
-                case MotionNotify:
-                    closing = fxCloseRule(&cs, FX_IN_MOTION, e.xmotion.x_root, e.xmotion.y_root, now);
-                    break;
-                case DestroyNotify:
-                    // The window went with its parent or owner.
-                    if (e.xdestroywindow.window == win) {
-                        trc("host -> the window was destroyed\n");
-                        closing = true;
-                    }
-                    break;
-                case FocusOut:
-                    // Focus moving inside our own window tree is no loss.
-                    if (e.xfocus.mode == NotifyNormal && e.xfocus.detail != NotifyInferior)
-                        closing = fxCloseRule(&cs, FX_IN_FOCUS_LOST, 0, 0, now);
-                    break;
-                default:
-                    break;
-            }
-        }
-    }
-    escapeHit = cs.escapeHit;
-
-    // The window's destruction: the show first, then the screen is given back.
-    DestroyScene();
-    if (grabbed) {
-        XUngrabPointer(d, CurrentTime);
-        XUngrabKeyboard(d, CurrentTime);
-    }
-    fxDisplayTrapErrors();  // the window may be gone with its parent already
-    if (ownWindow) XDestroyWindow(d, win);
-    if (hidden) XFreeCursor(d, hidden);
-    fxDisplayUntrapErrors();
-    return 0;
+    // The window's destruction comes with the host's: the show first, then
+    // the screen is given back.
+    LocalHost host(d, win, l.mode, ownWindow, cs);
+    return fxRunShow(l, &host);
 }

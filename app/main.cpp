@@ -35,15 +35,17 @@ void localUsage() {
         "  --size WxH      window size (default 1024x768)\n"
         "  --frame-step S  seconds between rendered frames (default 1/30)\n"
         "\n"
-        "  --data FOLDER   the folder holding xxdata.dat (default: from the configuration,\n"
-        "                  $XDG_CONFIG_HOME/fenro3d/Screensavers/Velmira, line path=FOLDER)\n"
+        "  --data FOLDER   the folder holding xxdata.dat. Looked for there first, then in\n"
+        "                  the configured folder ($XDG_CONFIG_HOME/fenro3d/Screensavers/Velmira,\n"
+        "                  line path=FOLDER), then in the installed demo content. Without a\n"
+        "                  package the show says where it looked, and offline the exit status is 1\n"
         "  --help          this text\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    processStartTime = fxGetTime();
+    velmira.processStartTime = fxGetTime();
     std::vector<std::string> args(argv + 1, argv + argc);
     FXLaunch l = fxParseCommandLine(args, getenv("XSCREENSAVER_WINDOW"));
     switch (l.mode) {

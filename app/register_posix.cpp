@@ -75,7 +75,7 @@ void localXScreenSaver(const std::string& home, const std::string& exe) {
 
 }  // namespace
 
-void localRegister(void*) {
+void localRegister(void*, const std::string& dataFolder) {
     const char* homeEnv = getenv("HOME");
     if (!homeEnv || !*homeEnv) {
         fprintf(stderr, "velmira: no HOME folder to install into\n");
@@ -97,11 +97,11 @@ void localRegister(void*) {
     }
     printf("velmira: installed %s\n", exe.c_str());
     localXScreenSaver(home, exe);
-    if (fenroPath[0]) {
+    if (!dataFolder.empty()) {
         std::string cfg = fxConfigFile();
         std::string folder = cfg.substr(0, cfg.rfind('/'));
-        if (fxMakeFolder(folder.c_str()) && fxWriteConfigPath(cfg, fenroPath))
-            printf("velmira: data folder %s written to %s\n", fenroPath, cfg.c_str());
+        if (fxMakeFolder(folder.c_str()) && fxWriteConfigPath(cfg, dataFolder))
+            printf("velmira: data folder %s written to %s\n", dataFolder.c_str(), cfg.c_str());
         else
             fprintf(stderr, "velmira: cannot write %s\n", cfg.c_str());
     }

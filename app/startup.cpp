@@ -1,6 +1,7 @@
 // Start-up and shut-down of the show.
 #include <cstdio>
 
+#include "app/entries.h"
 #include "app/velmira.h"
 #include "base/other.h"
 #include "base/paths.h"
@@ -13,103 +14,142 @@ namespace {
 
 // The desktop picture: the screen itself, or a picture file standing in for
 // it when the show is rendered offline.
-bool localDesktop(FXScrShot* shot, FXDesktopSource source, const char* file) {
-    if (source == FX_DESKTOP_FILE) return file && shot->CreateFromPict(file);
+bool localDesktop(FXScrShot* shot, const std::string& file) {
+    if (!file.empty()) return shot->CreateFromPict(file.c_str());
     return shot->Update();
+}
+
+// Enters the data folder (or, without a package, the folder the user named)
+// and opens the log there: outside a folder we were given the log would land
+// wherever the program was started from. A package folder that cannot be
+// entered counts as no package.
+void localEnterData(FXDataSearch* data, bool log) {
+    std::string folder = data->folder.empty() ? data->logFolder : data->folder;
+    if (folder.empty()) return;
+    fxSetTypePath(1, folder.c_str());
+    if (!fxSetPath(1)) {
+        fprintf(stderr, "velmira: cannot enter the data folder %s\n", folder.c_str());
+        data->folder.clear();
+        return;
+    }
+    if (log && folder == data->logFolder) fxOpenTraces("velmira.log");
+}
+
+void localLoadShow(FXScrShot* shot) {
+    VelmiraApp& a = velmira;
+    a.pck.Load(kPackageFile);
+    trc("InitScene -> package: %d records\n", a.pck.GetRecordCount());
+    a.err_gad.CreateCN(&a.pck, kEntryErrorPicture);
+    a.err_gad.visible = a.run.hasError;
+
+    if (a.run.isPreview) {
+        a.preview_mat.LoadTextureCN(&a.pck, kEntryPreview);
+        a.preview.Create(1, 1);
+        a.preview.SetMaterial(&a.preview_mat);
+        return;
+    }
+    FXMaterial& screen = a.sets.screenMaterial;
+    screen.SetTexture(shot);
+    screen.SetDefDiffuse(1.0f);
+    screen.name.Set("Material001");
+    screen.PreserveCols();
+    a.gr.AddMaterial(&screen);
+    a.sets.screenDesk.Create(30, 30);
+    a.sets.screenDesk.SetMaterial(&screen);
+
+    a.start_phaser.duration = 2.0;
+    a.start_phaser.loop = false;
+    a.start_phaser.bounce = false;
+    a.start_phaser.smooth = false;
+    a.start_phaser.halfSmooth = false;
+
+    fxResetRandom();
+    a.sets.Load(&a.pck);
+
+    a.banner_mat.LoadTextureCN(&a.pck, kEntryBanner);
+    a.banner.Create(1, 1);
+    a.banner.mesh.colorMode = 1;
+    a.banner.SetMaterial(&a.banner_mat);
+    a.banner_mat1.LoadTextureCN(&a.pck, kEntryBanner1);
+    a.banner1.Create(1, 1);
+    a.banner1.mesh.colorMode = 1;
+    a.banner1.SetMaterial(&a.banner_mat1);
+
+    a.light0.SetDefDiffuse(1.0f);
+    a.gr.RegisterLight(&a.light0);
+    fxSetAppPriority(1);
 }
 
 }  // namespace
 
-void InitScene(void* window, bool inPreview) { InitSceneFrom(window, inPreview, FX_DESKTOP_CAPTURE, nullptr, true); }
-
-void InitSceneFrom(void* window, bool inPreview, FXDesktopSource source, const char* desktopFile, bool startLoop) {
-    isPreview = inPreview;
+void InitScene(const FXShowStart& start, const FXDataSearch& search) {
+    VelmiraApp& a = velmira;
+    a.run.isPreview = start.preview;
     fxInitPaths();
-    fxSetTypePath(1, fenroPath);
-    // A data folder that cannot be entered gets no log: it would land in
-    // whatever folder the program was started from.
-    bool inData = fxSetPath(1);
-    if (!inData) fprintf(stderr, "velmira: cannot enter the data folder %s\n", fxGetTypePath(1));
-    if (!isPreview && inData) fxOpenTraces("velmira.log");
-    trc("InitScene (data folder: %s)\n", fxGetTypePath(1));
+    FXDataSearch data = search;
+    localEnterData(&data, !a.run.isPreview);
+    a.run.noPackage = data.folder.empty();
+    a.fenroPath = data.folder;
+    trc("InitScene (data folder: %s)\n", a.run.noPackage ? "none" : fxGetTypePath(1));
+    fxReportDataSearch(data);
     fxLoadDevil();
 
+    // Without a package there is no show to lay over the desktop.
     FXScrShot shot;
-    if (!isPreview && !localDesktop(&shot, source, desktopFile)) err("InitScene -> no desktop picture\n");
+    if (!a.run.isPreview && !a.run.noPackage && !localDesktop(&shot, start.desktopFile))
+        err("InitScene -> no desktop picture\n");
 
-    gr.CreateChild(window);
-    if (!isPreview && !gr.TestGL(false)) hasError = true;
-    fxSetEnv(&gr);
-    gr.SetAct(true);
-    pck.Load("xxdata.dat");
-    trc("InitScene -> package: %d records\n", pck.GetRecordCount());
-    err_gad.CreateCN(&pck, 40);
-    err_gad.visible = hasError;
-
-    if (isPreview) {
-        preview_mat.LoadTextureCN(&pck, 56);
-        preview.Create(1, 1);
-        preview.SetMaterial(&preview_mat);
+    a.gr.CreateChild(start.window);
+    if (!a.run.isPreview && !a.gr.TestGL(false)) a.run.hasError = true;
+    fxSetEnv(&a.gr);
+    a.gr.SetAct(true);
+    if (a.run.noPackage) {
+        if (!a.notice.Create(fxMissingPackageText(data))) err("InitScene -> the notice could not be drawn\n");
     } else {
-        FXMaterial& screen = sets.screenMaterial;
-        screen.SetTexture(&shot);
-        screen.SetDefDiffuse(1.0f);
-        screen.name.Set("Material001");
-        screen.PreserveCols();
-        gr.AddMaterial(&screen);
-        sets.screenDesk.Create(30, 30);
-        sets.screenDesk.SetMaterial(&screen);
-
-        start_phaser.duration = 2.0;
-        start_phaser.loop = false;
-        start_phaser.bounce = false;
-        start_phaser.smooth = false;
-        start_phaser.halfSmooth = false;
-
-        fxResetRandom();
-        sets.Load(&pck);
-
-        banner_mat.LoadTextureCN(&pck, 39);
-        banner.Create(1, 1);
-        banner.mesh.colorMode = 1;
-        banner.SetMaterial(&banner_mat);
-        banner_mat1.LoadTextureCN(&pck, 54);
-        banner1.Create(1, 1);
-        banner1.mesh.colorMode = 1;
-        banner1.SetMaterial(&banner_mat1);
-
-        light0.SetDefDiffuse(1.0f);
-        gr.RegisterLight(&light0);
-        fxSetAppPriority(1);
+        localLoadShow(&shot);
     }
     // The capture ends with this function: the screen material keeps its
     // uploaded texture but must not point at the canvas any more.
-    sets.screenMaterial.textureImage = nullptr;
-    gr.SetAct(false);
-    if (startLoop) {
-        if (!gr.StartLoop(&sc)) err("InitScene -> the render thread could not be started\n");
-        if (!isPreview && gr.thread) fxSetThreadPriority(gr.thread, 1);
+    a.sets.screenMaterial.textureImage = nullptr;
+    a.gr.SetAct(false);
+    if (start.renderThread) {
+        if (!a.gr.StartLoop(&a.sc)) err("InitScene -> the render thread could not be started\n");
+        if (!a.run.isPreview && a.gr.thread) fxSetThreadPriority(a.gr.thread, 1);
     }
     trc("InitScene done\n");
 }
 
 void DestroyScene() {
+    VelmiraApp& a = velmira;
     trc("DestroyScene\n");
-    gr.StopLoop(100000.0);
+    a.gr.StopLoop(100000.0);
     // The render thread has ended: the GL context is free for this thread.
-    gr.SetAct(true);
-    sets.Destroy();
-    preview.Destroy();
-    preview_mat.Destroy();
-    banner.Destroy();
-    banner_mat.Destroy();
-    banner1.Destroy();
-    banner_mat1.Destroy();
-    err_gad.Destroy();
-    pck.Destroy();
-    gr.UnregisterLight(&light0);
-    gr.Destroy();
+    a.gr.SetAct(true);
+    a.sets.Destroy();
+    a.preview.Destroy();
+    a.preview_mat.Destroy();
+    a.banner.Destroy();
+    a.banner_mat.Destroy();
+    a.banner1.Destroy();
+    a.banner_mat1.Destroy();
+    a.err_gad.Destroy();
+    a.notice.Destroy();
+    a.pck.Destroy();
+    a.gr.UnregisterLight(&a.light0);
+    a.gr.Destroy();
     fxSetEnv(nullptr);
     fxUnloadDevil();
     trc("DestroyScene done\n");
+}
+
+int fxRunShow(const FXLaunch& launch, FXShowOutput* out) {
+    fxResetShow();
+    FXDataSearch data = fxFindDataFolder(launch.dataFolder);
+    InitScene(out->start, data);
+    out->Shown();
+    velmira.run.startTime = fxGetTime();
+    velmira.run.started = true;
+    int status = out->Run();
+    DestroyScene();
+    return status;
 }

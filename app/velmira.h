@@ -1,14 +1,18 @@
-// The screen saver's application objects and values, and its start-up and
-// shut-down. The objects live for the whole process; start-up fills them and
-// shut-down empties them.
+// The screen saver's show: its objects and values in one place, its
+// start-up and shut-down. The objects live for the whole process; start-up
+// fills them and shut-down empties them.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "anim/phaser.h"
+#include "app/datafolder.h"
 #include "app/director.h"
+#include "app/notice.h"
 #include "app/randomint.h"
 #include "app/sets.h"
+#include "app/show.h"
 #include "gadgets/err_gadget.h"
 #include "geometry/desk.h"
 #include "package/package.h"
@@ -22,60 +26,68 @@ public:
     void OnRender(PEnv* env, double t) override;
 };
 
-extern FXPackage pck;
-extern FXGL gr;
-extern FXLight light0;
-extern FXDesk preview;
-extern FXMaterial preview_mat;
-extern FXPhaser start_phaser;
-extern float aspectx, aspecty, aspectdst;
-extern FXDesk banner;
-extern FXMaterial banner_mat;
-extern FXDesk banner1;
-extern FXMaterial banner_mat1;
-extern RandomInt r_bill, r_bill_anim, r_can, r_bubs;
-extern FXErrGadget err_gad;
-extern BubbleSlot* bubs[kBubbleCount];
-extern VelmiraSets sets;
-extern Scene sc;
-
-extern bool isPreview;
-extern bool escapeHit;
-extern bool started;
-extern double startTime;
-extern bool hasError;
-extern char fenroPath[520];
-// Engine time when the program started (for the start-up figures in the log).
-extern double processStartTime;
-
-// The director's values.
-extern bool first;
-extern int32_t doing;
-extern bool first_can;
-extern int32_t fenro_test;
-extern int32_t bubs_starting;
-extern int32_t act_bub;
-extern int32_t act_bill;
-extern int32_t act_anim;
-extern double cc_showing_time;
-extern double cc_showing_time_intro;
-
-// What InitScene takes the desktop picture from.
-enum FXDesktopSource {
-    FX_DESKTOP_CAPTURE,  // the screen, before the window draws
-    FX_DESKTOP_FILE,     // a picture file (the offline renderer)
+// The director's values: where the show is and what it chose last.
+struct VelmiraDirector {
+    bool first = true;
+    int32_t doing = 0;
+    bool first_can = true;
+    int32_t fenro_test = 2;
+    int32_t bubs_starting = 2;
+    int32_t act_bub = 0;
+    int32_t act_bill = 0;
+    int32_t act_anim = 0;
+    double cc_showing_time = 1.0;
+    double cc_showing_time_intro = 2.0;
+    RandomInt r_bill, r_bill_anim, r_can, r_bubs;
+    // Frames drawn since the show began and when the opening began, for the
+    // figures in the trace log.
+    int frames = 0;
+    double openingStart = 0.0;
 };
 
-// Reads the data folder from the user's configuration; 0 when it was read.
-int localReadConfig();
-// Installs the screen saver for the user; with a data folder in fenroPath it
-// also writes the configuration.
-void localRegister(void* window);
-void InitScene(void* window, bool preview);
-// The same with the desktop taken from a picture file instead of the screen.
-// startLoop false leaves the frames to the caller (the offline renderer).
-void InitSceneFrom(void* window, bool preview, FXDesktopSource source, const char* desktopFile, bool startLoop);
+// The values of one run of the show.
+struct VelmiraRun {
+    bool isPreview = false;
+    bool escapeHit = false;
+    bool started = false;
+    double startTime = 0.0;
+    bool hasError = false;
+    // No data package was found: the notice stands in for the show.
+    bool noPackage = false;
+};
+
+struct VelmiraApp {
+    FXPackage pck;
+    FXGL gr;
+    FXLight light0;
+    FXDesk preview;
+    FXMaterial preview_mat;
+    FXPhaser start_phaser;
+    float aspectx = 4.0f, aspecty = 3.0f;
+    float aspectdst = aspectx / aspecty;
+    FXDesk banner;
+    FXMaterial banner_mat;
+    FXDesk banner1;
+    FXMaterial banner_mat1;
+    FXErrGadget err_gad;
+    BubbleSlot* bubs[kBubbleCount] = {};
+    VelmiraSets sets;
+    VelmiraNotice notice;
+    Scene sc;
+    std::string fenroPath;  // the data folder
+    // Engine time when the program started (for the start-up figures in the log).
+    double processStartTime = 0.0;
+    VelmiraRun run;
+    VelmiraDirector director;
+};
+
+extern VelmiraApp velmira;
+
+// Installs the screen saver for the user; with a data folder it also writes
+// the configuration.
+void localRegister(void* window, const std::string& dataFolder);
+void InitScene(const FXShowStart& start, const FXDataSearch& data);
 void DestroyScene();
-// Puts the director and the values back to their start (for a second run in
-// one process, as the offline renderer and the tests do).
+// Puts the director and the run's values back to their start (for a second
+// run in one process, as the tests do).
 void fxResetShow();

@@ -1,0 +1,94 @@
+#include "datafolder.h"
+
+#include <cstdio>
+
+#include "app/config.h"
+#include "app/entries.h"
+#include "base/paths.h"
+#include "base/trace.h"
+
+#ifndef FX_DEFAULT_DATA_DIR
+#define FX_DEFAULT_DATA_DIR ""
+#endif
+
+namespace {
+
+const char kFromOption[] = "--data";
+const char kFromConfig[] = "the configuration";
+const char kFromInstalled[] = "the installed demo content";
+
+std::string localPackagePath(const std::string& folder) {
+    std::string p = folder;
+    if (!fxIsSep(p.back())) p += '/';
+    return p + kPackageFile;
+}
+
+// True for a folder that comes down to the root of the file system (or of a
+// drive): no log is ever written there.
+bool localIsRoot(const std::string& folder) {
+    bool absolute = fxIsSep(folder[0]) || (folder.size() > 1 && folder[1] == ':');
+    std::string whole = absolute ? folder : std::string(fxGetActPath()) + folder;
+    std::string n = fxCombinePaths(whole.c_str(), "");
+    for (size_t i = n.size() > 1 && n[1] == ':' ? 2 : 0; i < n.size(); ++i)
+        if (!fxIsSep(n[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+FXDataSearch fxFindDataFolder(const std::string& given) {
+    FXDataSearch s;
+    std::string firstNamed;
+    auto look = [&](const std::string& folder, const char* from) {
+        if (folder.empty() || !s.folder.empty()) return;
+        FXDataPlace p{folder, from};
+        // The path tables hold FX_MAX_PATH characters: a longer path would be
+        // cut into another one.
+        p.tooLong = localPackagePath(folder).size() >= FX_MAX_PATH;
+        s.tried.push_back(p);
+        if (p.tooLong) return;
+        if (fxPathExists(localPackagePath(folder).c_str()))
+            s.folder = folder;
+        else if (from != kFromInstalled && firstNamed.empty() && fxPathExists(folder.c_str()))
+            firstNamed = folder;
+    };
+    look(given, kFromOption);
+    std::string configured;
+    if (fxReadConfigFile(&configured)) look(configured, kFromConfig);
+    look(FX_DEFAULT_DATA_DIR, kFromInstalled);
+    std::string log = s.folder.empty() ? firstNamed : s.folder;
+    if (!log.empty() && !localIsRoot(log)) s.logFolder = log;
+    return s;
+}
+
+std::vector<std::string> fxMissingPackageText(const FXDataSearch& s) {
+    std::vector<std::string> lines;
+    lines.push_back(std::string("No picture package (") + kPackageFile + ") was found. Looked for it in:");
+    for (const FXDataPlace& p : s.tried)
+        lines.push_back("  " + localPackagePath(p.folder) + "  (" + p.from + (p.tooLong ? ", too long a path" : "") +
+                        ")");
+    if (s.tried.empty()) lines.push_back("  nowhere: no folder was given with --data or configured");
+    lines.push_back("Name its folder with --data FOLDER, or as path=FOLDER in the configuration,");
+    lines.push_back("  " + fxConfigFile());
+    return lines;
+}
+
+void fxReportDataSearch(const FXDataSearch& s) {
+    if (s.folder.empty()) {
+        std::vector<std::string> lines = fxMissingPackageText(s);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            fprintf(stderr, "%s%s\n", i ? "" : "velmira: ", lines[i].c_str());
+            err("%s\n", lines[i].c_str());
+        }
+        return;
+    }
+    // A folder the user named but that lacks the package is worth a word,
+    // even when a later place has one.
+    for (const FXDataPlace& p : s.tried) {
+        if (p.folder == s.folder) break;
+        fprintf(stderr, "velmira: %s is missing (%s); the one in %s is used\n", localPackagePath(p.folder).c_str(),
+                p.from, s.folder.c_str());
+        trc("%s is missing (%s); the one in %s is used\n", localPackagePath(p.folder).c_str(), p.from,
+            s.folder.c_str());
+    }
+}
