@@ -161,13 +161,4 @@ TEST(FXMemory, ItemAccessStaysInsideTheCount) {
     EXPECT_EQ(m.GetItemPtr(0), nullptr);
 }
 
-TEST(Helpers, Power2AndZeroedAllocation) {
-    for (auto [in, out] : {std::pair{0, 1}, {1, 1}, {3, 4}, {200, 256}, {256, 256}, {1024, 1024}})
-        EXPECT_EQ(fxPower2(in), out) << in;
-    unsigned char* p = static_cast<unsigned char*>(fxMalloc(64));
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(p), 64), std::string(64, '\0'));
-    free(p);
-}
-
 }  // namespace

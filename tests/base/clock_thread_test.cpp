@@ -32,26 +32,6 @@ TEST(Clock, VirtualAndSystemClocks) {
     for (auto [s, ms] : {std::pair{0.0, 0u}, {0.0104, 10u}, {0.0106, 11u}, {-1.0, 0u}}) EXPECT_EQ(fxSleepMs(s), ms) << s;
 }
 
-TEST(Random, SeededSequenceCoversBothEndsOfTheRange) {
-    fxSrand(12345);
-    int a[8];
-    for (int& v : a) v = fxRand();
-    fxSrand(12345);
-    for (int v : a) EXPECT_EQ(fxRand(), v);
-    fxSrand(1);
-    EXPECT_EQ(fxRand(), 41);  // the classic generator's first draw from seed 1
-    fxSrand(1);
-    bool zero = false, one = false;
-    for (int i = 0; i < 400000 && !(zero && one); ++i) {
-        float r = fxGetRandom();
-        ASSERT_TRUE(r >= 0.0f && r <= 1.0f) << r;
-        zero = zero || r == 0.0f;
-        one = one || r == 1.0f;
-    }
-    EXPECT_TRUE(zero && one);
-    fxResetRandom();
-}
-
 TEST(Rect, Combinations) {
     FXRect a, b, c, e;
     a.Set(0, 0, 10, 10);

@@ -173,19 +173,6 @@ TEST_F(ScrollDesk, NegativeAndHugeSpeedsWrapIntoRange) {
     EXPECT_TRUE(d.offsetX >= 0.0f && d.offsetX <= 1.0f) << d.offsetX;
 }
 
-TEST_F(ScrollDesk, PlainDeskWhenNothingScrolls) {
-    // Whole width visible, no period, no material: the texels stay.
-    for (int step = 0; step < 3; ++step) {
-        d.visibleX = step == 0 ? 1.0f : 0.5f;
-        d.periodX = step == 1 ? 0 : 1;
-        if (step == 2) d.SetMaterial(nullptr);
-        d.SetTexelPos(1, 0.3f, 0.3f);
-        d.OnRender(&env, 1.0 + step);
-        d.OnRender(&env, 1.5 + step);
-        EXPECT_EQ(All(d, S)[0], 0.3f) << step;
-    }
-}
-
 float M(FXMatrix& m, int r, int c) { return *m.M(r, c); }
 
 TEST(FXScrPos01, PlacesABoxInPixelsAndFallsBackToIdentityWithoutAScreen) {

@@ -197,20 +197,4 @@ TEST_F(MeshForms, EveryCutOfAWholeRecordLoadsSafelyAndAlikeFromFiles) {
     }
 }
 
-TEST(MeshBuffers, ReallocKeepsLargeEnoughBuffersAndReplacesSmallOnes) {
-    FXMesh m;
-    MakeMesh(&m, 4, {0, 1, 2, 3, 2, 1});
-    FXVertex* v = m.vertices;
-    int32_t* i = m.indices;
-    m.Realloc(2, 3);
-    EXPECT_EQ(std::make_tuple(m.vertices, m.indices, m.vertexCount, m.indexCount, m.vertices[1].f[0], m.indices[2]),
-              std::make_tuple(v, i, 2, 3, 100.0f, 2));
-    m.Realloc(8, 12);
-    EXPECT_EQ(std::make_pair(m.vertexCapacity, m.indexCapacity), std::make_pair(8, 12));
-    m.Destroy();
-    EXPECT_EQ(m.vertices, nullptr);
-    EXPECT_EQ(m.vertexCount + m.indexCount + m.vertexCapacity + m.indexCapacity, 0);
-    m.Destroy();
-}
-
 }  // namespace

@@ -11,20 +11,6 @@ using imgtest::Rgba;
 
 namespace {
 
-TEST(Pixmap, ReallocRoundsUpToPowersOfTwoOnlyWhenAsked) {
-    struct Case {
-        bool pow2;
-        int w, h, bufW, bufH;
-    } cases[] = {{true, 300, 200, 512, 256}, {true, 1, 1, 1, 1}, {true, 0, 0, 1, 1}, {false, 300, 7, 300, 7}};
-    for (const Case& c : cases) {
-        FXPixmap p;
-        p.pow2 = c.pow2;
-        ASSERT_TRUE(p.Realloc(c.w, c.h));
-        EXPECT_EQ(std::make_tuple(p.usedWidth, p.usedHeight, p.bufWidth, p.bufHeight, p.capacity),
-                  std::make_tuple(c.w, c.h, c.bufW, c.bufH, c.bufW * c.bufH));
-    }
-}
-
 TEST(Pixmap, LargeEnoughBuffersAreReusedLargerOnesStartZeroedAbsurdOnesAreRefused) {
     FXPixmap p;
     ASSERT_TRUE(p.Realloc(300, 200));

@@ -120,15 +120,4 @@ TEST(PictHead, CutHeadersNeverReadPastTheirEnd) {
     }
 }
 
-TEST(PictHead, FilesAreProbedLikeBytes) {
-    fxtest::TempDir dir;
-    fxtest::WriteFile(dir.File("x.jpg"), Jpeg(1234, 567, true));
-    FILE* f = fopen(dir.File("x.jpg").c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    int64_t w = 0, h = 0;
-    EXPECT_EQ(fxProbePictFile(f, &w, &h), FX_PROBE_SIZE);
-    fclose(f);
-    EXPECT_EQ(std::make_pair(w, h), std::make_pair(int64_t{1234}, int64_t{567}));
-}
-
 }  // namespace

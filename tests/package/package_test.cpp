@@ -127,25 +127,6 @@ TEST_F(Package, LookupGivesTheFirstRecordOfAnIdRewoundAndFollowsTheLists) {
     EXPECT_EQ(RecordText(&p, 2) + RecordText(&p, 1), "a<none>");
 }
 
-TEST_F(Package, CheckFileGivesSizeAndTypeByExtension) {
-    WriteFile(P("photo.JPG"), "12345");
-    WriteFile(P("noext"), "");
-    FXPackage p;
-    struct Case {
-        std::string file;
-        bool there;
-        int size, type;
-    } cases[] = {{"photo.JPG", true, 5, 1061}, {"noext", true, 0, -1}, {"missing.bmp", false, -1, 1056}};
-    for (const Case& c : cases) {
-        int size = -1, type = 0;
-        EXPECT_EQ(p.CheckFile(P(c.file).c_str(), &size, &type), c.there) << c.file;
-        if (c.there) { EXPECT_EQ(size, c.size) << c.file; }
-        EXPECT_EQ(type, c.type) << c.file;
-    }
-    for (auto [ext, type] : {std::pair{"Tga", 1069}, {"xm", -1}, {"jpeg", -1}, {"jp", -1}})
-        EXPECT_EQ(fxPackageTypeFromExt(ext), type) << ext;
-}
-
 TEST_F(Package, NamesAsHeaderLinesAndAsAStringList) {
     FXPackage p, q;
     const char* names[] = {"data\\cd (1).png", "x/y/picture_1.jpg", "a+b-[c].Tga"};
