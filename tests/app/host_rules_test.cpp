@@ -1,129 +1,106 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/closerules.h"
 #include "app/config.h"
 #include "app/modes.h"
 
 namespace {
 
-FXLaunch Parse(std::vector<std::string> args, const char* env = nullptr) { return fxParseCommandLine(args, env); }
-
-TEST(Modes, TheLettersDecide) {
-    EXPECT_EQ(Parse({"/s"}).mode, FX_MODE_FULL);
-    EXPECT_EQ(Parse({"-S"}).mode, FX_MODE_FULL);
-    EXPECT_EQ(Parse({"/c"}).mode, FX_MODE_CONFIG);
-    EXPECT_EQ(Parse({"/c:1234"}).mode, FX_MODE_CONFIG);
-    EXPECT_EQ(Parse({}).mode, FX_MODE_CONFIG);
-    EXPECT_EQ(Parse({"xyz"}).mode, FX_MODE_CONFIG);
-    FXLaunch p = Parse({"/p", "1234"});
-    EXPECT_EQ(p.mode, FX_MODE_PREVIEW);
-    EXPECT_EQ(p.window, 1234u);
-    EXPECT_EQ(Parse({"/p:99"}).window, 99u);
-    EXPECT_EQ(Parse({"/p"}).window, 0u);
-    EXPECT_EQ(Parse({"/a", "77"}).mode, FX_MODE_PASSWORD);
-    // The first of the four letters wins, whatever comes after.
-    EXPECT_EQ(Parse({"/P", "12", "/s"}).mode, FX_MODE_PREVIEW);
-}
-
-TEST(Modes, InstallRequest) {
-    FXLaunch r = Parse({"register_scrsaver"});
-    EXPECT_TRUE(r.registerRequest);
-    EXPECT_EQ(r.mode, FX_MODE_FULL);
-    EXPECT_TRUE(r.dataFolder.empty());
-    FXLaunch f = Parse({"register_scrsaver", "/srv/velmira"});
-    EXPECT_EQ(f.dataFolder, "/srv/velmira");
-    FXLaunch w = Parse({"xregister_scrsaverx", "/s"});
-    EXPECT_TRUE(w.registerRequest);
-    EXPECT_TRUE(w.dataFolder.empty());
-}
-
-TEST(Modes, ForeignWindows) {
-    FXLaunch r = Parse({"-root"});
-    EXPECT_EQ(r.mode, FX_MODE_WINDOW);
-    EXPECT_TRUE(r.rootWindow);
-    FXLaunch d = Parse({"-root"}, "0x2a00007");
-    EXPECT_EQ(d.mode, FX_MODE_WINDOW);
-    EXPECT_FALSE(d.rootWindow);
-    EXPECT_EQ(d.window, 0x2a00007u);
-    FXLaunch w = Parse({"-window-id", "0x400001"});
-    EXPECT_EQ(w.window, 0x400001u);
-    EXPECT_EQ(Parse({"-window-id", "4194305"}).window, 4194305u);
-    EXPECT_EQ(Parse({"-window-id"}).mode, FX_MODE_BAD);
-    EXPECT_EQ(Parse({"-window-id", "zz"}).mode, FX_MODE_BAD);
-    // The daemon's window alone: drawn into.
-    EXPECT_EQ(Parse({}, "12345").mode, FX_MODE_WINDOW);
-    EXPECT_EQ(Parse({"/s"}, "12345").mode, FX_MODE_FULL);
-}
-
-TEST(Modes, Offline) {
-    FXLaunch o = Parse({"--offline", "out", "--times", "0,1.5,3", "--desktop", "d.png", "--size", "800x600"});
-    EXPECT_EQ(o.mode, FX_MODE_OFFLINE);
-    EXPECT_EQ(o.outDir, "out");
-    ASSERT_EQ(o.times.size(), 3u);
-    EXPECT_EQ(o.times[1], 1.5);
-    EXPECT_EQ(o.desktopFile, "d.png");
-    EXPECT_EQ(o.width, 800);
-    EXPECT_EQ(Parse({"--offline", "o"}).times.size(), 4u);
-    EXPECT_EQ(Parse({"--offline", "o", "--times", "1,x"}).mode, FX_MODE_BAD);
-    EXPECT_EQ(Parse({"--offline", "o", "--times", "-1"}).mode, FX_MODE_BAD);
-    EXPECT_EQ(Parse({"--offline", "o", "--size", "10x10"}).mode, FX_MODE_BAD);
-    EXPECT_EQ(Parse({"--offline"}).mode, FX_MODE_BAD);
-    EXPECT_EQ(Parse({"--bogus"}).mode, FX_MODE_BAD);
-    EXPECT_EQ(Parse({"--help"}).mode, FX_MODE_HELP);
-}
-
-// Which input closes, by the kind of window and the time: start-up completed
-// at 100 s with the pointer at (50, 60).
-TEST(Close, TheRule) {
-    enum Who { kFull, kNotStarted, kPreview, kForeign };
+// What the command line asks for, with the daemon's window
+// (XSCREENSAVER_WINDOW) or none.
+TEST(Modes, TheCommandLineDecides) {
     struct Row {
-        Who who;
-        FXInput in;
-        int x, y;
-        double now;
-        bool closes;
+        std::vector<std::string> args;
+        const char* daemon;
+        FXMode mode;
+        unsigned long window;
+        bool root, install;
+        std::string folder;
     } const rows[] = {
-        {kFull, FX_IN_KEY, 0, 0, 100.1, true},
-        {kNotStarted, FX_IN_KEY, 0, 0, 0, true},  // even before start-up completed
-        {kFull, FX_IN_MOTION, 51, 60, 102.0, false},
-        {kFull, FX_IN_BUTTON, 0, 0, 104.0, false},  // 4.0 s exactly: not yet
-        {kFull, FX_IN_MOTION, 50, 60, 110.0, false},  // same place
-        {kFull, FX_IN_MOTION, 50, 61, 104.01, true},  // one pixel, after
-        {kFull, FX_IN_BUTTON, 0, 0, 104.01, true},
-        {kFull, FX_IN_FOCUS_LOST, 0, 0, 105, true},
-        {kFull, FX_IN_FOCUS_LOST, 0, 0, 103, false},
-        {kNotStarted, FX_IN_CLOSE_REQUEST, 0, 0, 1e9, false},
-        {kFull, FX_IN_CLOSE_REQUEST, 0, 0, 200, true},
-        {kPreview, FX_IN_MOTION, 0, 0, 1000, false},
-        {kPreview, FX_IN_BUTTON, 0, 0, 1000, false},
-        {kPreview, FX_IN_FOCUS_LOST, 0, 0, 1000, false},
-        {kPreview, FX_IN_CLOSE_REQUEST, 0, 0, 100, true},
-        {kPreview, FX_IN_KEY, 0, 0, 100, true},
-        {kForeign, FX_IN_KEY, 0, 0, 1000, false},
-        {kForeign, FX_IN_MOTION, 1, 1, 1000, false},
+        {{"-S"}, nullptr, FX_MODE_FULL, 0, false, false, ""},  // either case, either sign
+        {{"/c:1234"}, nullptr, FX_MODE_CONFIG, 0, false, false, ""},
+        {{"xyz"}, nullptr, FX_MODE_CONFIG, 0, false, false, ""},  // no mode letter
+        {{"/p:99"}, nullptr, FX_MODE_PREVIEW, 99, false, false, ""},
+        {{"/p"}, nullptr, FX_MODE_PREVIEW, 0, false, false, ""},
+        {{"/a", "77"}, nullptr, FX_MODE_PASSWORD, 77, false, false, ""},
+        {{"/P", "12", "/s"}, nullptr, FX_MODE_PREVIEW, 12, false, false, ""},  // the first letter wins
+        {{"register_scrsaver"}, nullptr, FX_MODE_FULL, 0, false, true, ""},
+        {{"register_scrsaver", "/srv/velmira"}, nullptr, FX_MODE_FULL, 0, false, true, "/srv/velmira"},
+        {{"xregister_scrsaverx", "/s"}, nullptr, FX_MODE_FULL, 0, false, true, ""},
+        {{"-root"}, nullptr, FX_MODE_WINDOW, 0, true, false, ""},
+        {{"-root"}, "0x2a00007", FX_MODE_WINDOW, 0x2a00007, false, false, ""},
+        {{"-window-id", "0x400001"}, nullptr, FX_MODE_WINDOW, 0x400001, false, false, ""},
+        {{"-window-id", "zz"}, nullptr, FX_MODE_BAD, 0, false, false, ""},
+        {{}, "12345", FX_MODE_WINDOW, 12345, false, false, ""},  // the daemon's window alone: drawn into
+        {{"/s"}, "12345", FX_MODE_FULL, 0, false, false, ""},
+        {{"--offline", "o", "--times", "-1"}, nullptr, FX_MODE_BAD, 0, false, false, ""},
+        {{"--offline", "o", "--size", "10x10"}, nullptr, FX_MODE_BAD, 0, false, false, ""},
+        {{"--bogus"}, nullptr, FX_MODE_BAD, 0, false, false, ""},
+        {{"--help"}, nullptr, FX_MODE_HELP, 0, false, false, ""},
     };
     for (const Row& r : rows) {
-        FXCloseState s;
-        s.started = r.who != kNotStarted;
-        s.startTime = 100.0;
-        s.origX = 50;
-        s.origY = 60;
-        s.preview = r.who == kPreview;
-        s.foreign = r.who == kForeign;
-        EXPECT_EQ(fxCloseRule(&s, r.in, r.x, r.y, r.now), r.closes) << "row " << &r - rows;
-        EXPECT_EQ(s.escapeHit, r.in == FX_IN_KEY && r.who != kForeign) << "row " << &r - rows;
+        FXLaunch l = fxParseCommandLine(r.args, r.daemon);
+        EXPECT_EQ(std::make_tuple(l.mode, l.window, l.rootWindow, l.registerRequest, l.dataFolder),
+                  std::make_tuple(r.mode, r.window, r.root, r.install, r.folder))
+            << "row " << &r - rows;
+    }
+    FXLaunch o = fxParseCommandLine(
+        {"--offline", "out", "--times", "0,1.5,3", "--desktop", "d.png", "--size", "800x600"}, nullptr);
+    EXPECT_EQ(std::make_tuple(o.mode, o.outDir, o.times, o.desktopFile, o.width, o.height),
+              std::make_tuple(FX_MODE_OFFLINE, "out", std::vector<double>{0, 1.5, 3}, "d.png", 800, 600));
+    EXPECT_EQ(fxParseCommandLine({"--offline", "o"}, nullptr).times, (std::vector<double>{0, 1, 2.5, 4}));
+}
+
+// Which input closes, by the kind of window, the time and where the pointer
+// is: start-up completed at 100 s with the pointer at (50, 60).
+TEST(Close, TheRule) {
+    enum Who { kFull, kNotStarted, kPreview, kForeign };
+    const FXInput inputs[] = {FX_IN_KEY, FX_IN_BUTTON, FX_IN_MOTION, FX_IN_FOCUS_LOST, FX_IN_CLOSE_REQUEST};
+    struct Row {
+        Who who;
+        double now;
+        int x, y;
+        bool closes[5];  // by a key, a button, the motion to (x, y), the focus lost, a close request
+    } const rows[] = {
+        {kFull, 104.0, 51, 60, {true, false, false, false, false}},  // 4.0 s exactly: not yet
+        {kFull, 104.01, 50, 61, {true, true, true, true, true}},     // one pixel, after
+        {kFull, 110.0, 50, 60, {true, true, false, true, true}},      // the same place
+        {kNotStarted, 1e9, 0, 0, {true, false, false, false, false}},  // a key even before start-up completed
+        {kPreview, 100.0, 0, 0, {true, false, false, false, true}},
+        {kPreview, 1000.0, 0, 0, {true, false, false, false, true}},
+        {kForeign, 1000.0, 1, 1, {false, false, false, false, false}},  // its owner decides
+    };
+    for (const Row& r : rows) {
+        for (int i = 0; i < 5; ++i) {
+            FXCloseState s;
+            s.started = r.who != kNotStarted;
+            s.startTime = 100.0;
+            s.origX = 50;
+            s.origY = 60;
+            s.preview = r.who == kPreview;
+            s.foreign = r.who == kForeign;
+            EXPECT_EQ(fxCloseRule(&s, inputs[i], r.x, r.y, r.now), r.closes[i])
+                << "row " << &r - rows << ", input " << i;
+            EXPECT_EQ(s.escapeHit, inputs[i] == FX_IN_KEY && r.who != kForeign) << "row " << &r - rows;
+        }
     }
 }
 
+// The configured data folder: the last "path" line, or none.
 TEST(Config, PathLine) {
-    std::string p;
-    EXPECT_TRUE(fxParseConfigPath("# comment\n[Velmira]\n  path = /data/velmira  \r\n", &p));
-    EXPECT_EQ(p, "/data/velmira");
-    EXPECT_TRUE(fxParseConfigPath("path=/a\npath=/b", &p));
-    EXPECT_EQ(p, "/b");
-    EXPECT_FALSE(fxParseConfigPath("paths=/x\n=/y\nnothing\n", &p));
-    EXPECT_TRUE(fxParseConfigPath("path=", &p));
-    EXPECT_EQ(p, "");
+    const std::tuple<std::string, bool, std::string> rows[] = {
+        {"# comment\n[Velmira]\n  path = /data/velmira  \r\n", true, "/data/velmira"},
+        {"path=/a\npath=/b", true, "/b"},
+        {"paths=/x\n=/y\nnothing\n", false, "as before"},
+        {"path=", true, ""},
+    };
+    for (const auto& [text, found, path] : rows) {
+        std::string p = "as before";
+        EXPECT_EQ(fxParseConfigPath(text, &p), found) << text;
+        EXPECT_EQ(p, path) << text;
+    }
 }
 
 }  // namespace
