@@ -92,6 +92,7 @@ TEST(RenderLoop, StopOnALoopNeverStartedOnlySetsFlags) {
     ASSERT_TRUE(env.StartLoop(&r));  // a later start clears the stop request
     EXPECT_FALSE(env.stopRequested);
     EXPECT_TRUE(r.WaitFrames(1));
+    env.StopLoop(100000.0);  // before the renderer goes out of scope
 }
 
 TEST(RenderLoop, StartingARunningLoopExchangesItsRenderer) {
