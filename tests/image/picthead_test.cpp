@@ -109,7 +109,9 @@ TEST(PictHead, ReadsEachFormatsClaimAndRefusesCutOrImpossibleHeaders) {
 TEST(PictHead, CutHeadersNeverReadPastTheirEnd) {
     // Every prefix of every header; the address sanitizer watches the reads,
     // and a cut header must not claim a size it does not hold.
-    for (const std::string& full : {Jpeg(300, 200, true), Png(256, 128), Head(26, {{0, 'B'}, {1, 'M'}, {14, 40}}), Gif(1, 1, 0, 0, 1, 1)}) {
+    const std::string heads[] = {Jpeg(300, 200, true), Png(256, 128), Head(26, {{0, 'B'}, {1, 'M'}, {14, 40}}),
+                                 Gif(1, 1, 0, 0, 1, 1)};
+    for (const std::string& full : heads) {
         for (size_t n = 0; n < full.size(); n++) {
             std::vector<uint8_t> heap(full.begin(), full.begin() + static_cast<long>(n));
             int64_t w = 0, h = 0;
