@@ -17,6 +17,7 @@
 #include "app/show.h"
 #include "app/velmira.h"
 #include "base/other.h"
+#include "base/platform.h"
 #include "base/trace.h"
 #include "base/display.h"
 

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "platform.h"
+
 namespace {
 
 class LocalSystemClock : public FXClockSource {

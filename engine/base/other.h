@@ -3,10 +3,6 @@
 
 #include <cstdint>
 
-// The clock, the sleep and the message box of the system; the host shows its
-// messages through fxPlatformMessageBox directly.
-#include "platform.h"
-
 // Source of the engine's millisecond counter. The default reads the system's
 // monotonic clock; tests and the offline renderer install a virtual one so
 // every frame is reproducible.

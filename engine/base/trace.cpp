@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "other.h"
+#include "platform.h"
 #include "thread.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/other.h"
+#include "base/platform.h"
 #include "base/thread.h"
 #include "base/trace.h"
 #include "image/canvas.h"
