@@ -18,6 +18,7 @@
 #include "content_draw.h"
 #include "image/canvas.h"
 #include "image/devil.h"
+#include "image/platform.h"
 #include "package/package.h"
 
 using cd::Col;
@@ -830,8 +831,8 @@ int Build(const std::string& out, bool keepPictures, bool scramble) {
         return kExitFail;
     }
     if (!fxLoadDevil()) {
-        Fail("the DevIL image library (libIL.so.1, libILU.so.1) could not be loaded; "
-             "on Debian install libdevil1c2");
+        Fail("the DevIL image library (%s, %s) could not be loaded; on Debian install libdevil1c2",
+             fxPlatformDevilName(), fxPlatformIluName());
         return kExitFail;
     }
     WorkDir work;
