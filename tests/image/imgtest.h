@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../support/testutil.h"
@@ -82,6 +84,45 @@ inline uint32_t Px(FXCanvas& c, int x, int y) {
     }
     return c.pixmap.pixels[static_cast<size_t>(y) * c.pixmap.bufWidth + x];
 }
+
+// Picture headers made by hand, for the sizes and damage they claim.
+inline std::string Be16(int v) { return {static_cast<char>(v >> 8), static_cast<char>(v)}; }
+inline std::string Le16(int v) { return {static_cast<char>(v & 255), static_cast<char>(v >> 8)}; }
+inline std::string Be32(uint32_t v) { return Be16(static_cast<int>(v >> 16)) + Be16(static_cast<int>(v & 0xffff)); }
+
+// A progressive JPEG frame of w x h; app: behind an APP0 segment, fill
+// bytes and a comment.
+inline std::string Jpeg(int w, int h, bool app) {
+    std::string s("\xff\xd8", 2);
+    if (app)
+        s += std::string("\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xff\xff\xff\xfe\x00\x05" "abc", 27);
+    return s + std::string("\xff\xc2\x00\x11\x08", 5) + Be16(h) + Be16(w) +
+           std::string("\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01\xff\xd9", 12);
+}
+
+// A PNG of its chunks; checksums are not looked at before decoding.
+inline std::string Chunk(const std::string& type, const std::string& data) {
+    return Be32(static_cast<uint32_t>(data.size())) + type + data + "CRC!";
+}
+inline std::string Png(uint32_t w, uint32_t h) {
+    return std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", Be32(w) + Be32(h) + std::string("\x08\x02\0\0\0", 5)) +
+           Chunk("IDAT", "zzzz") + Chunk("IEND", "");
+}
+
+// A GIF with one frame of iw x ih at (left, top) on a w x h screen.
+inline std::string Gif(int w, int h, int left, int top, int iw, int ih) {
+    return "GIF89a" + Le16(w) + Le16(h) + std::string("\0\0\0\x2c", 4) + Le16(left) + Le16(top) + Le16(iw) + Le16(ih) +
+           std::string("\0\x02\x02\x44\x01\x00\x3b", 7);  // code size 2, one block, trailer
+}
+
+// n zero bytes with the given bytes set.
+inline std::string Head(size_t n, std::initializer_list<std::pair<int, int>> set) {
+    std::string s(n, '\0');
+    for (auto [at, v] : set) s[at] = static_cast<char>(v);
+    return s;
+}
+
+inline std::string With(std::string s, size_t at, const std::string& bytes) { return s.replace(at, bytes.size(), bytes); }
 
 // Tests that decode or encode: DevIL loaded from the system's libraries.
 class DevilTest : public ::testing::Test {

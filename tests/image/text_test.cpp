@@ -57,22 +57,29 @@ TEST_F(Text, SizeIsTheSumOfAdvancesByTheCellHeightAndPositiveHeightsAreTheCell) 
     EXPECT_LT(small.first, big.first);
 }
 
-TEST_F(Text, PixelsCarryTheColourAndCoverageAlphaAndSitOnTheBaseline) {
-    FXCanvas c;
-    float col[4] = {1.0f, 0.5f, 0.0f, 1.0f};
-    ASSERT_TRUE(c.CreateFromText("Hi", &font_, col));
+TEST_F(Text, PixelsCarryTheColourAndCoverageTimesItsAlphaAndSitOnTheBaseline) {
+    FXCanvas c, half;
+    float col[4] = {1.0f, 0.5f, 0.0f, 1.0f}, halfCol[4] = {1.0f, 0.5f, 0.0f, 0.5f};
+    ASSERT_TRUE(c.CreateFromText("Hi", &font_, col) && half.CreateFromText("Hi", &font_, halfCol));
     EXPECT_EQ(std::make_pair(c.GetWidth(), c.GetHeight()), Size("Hi", &font_));
-    EXPECT_FALSE(c.opaque);  // the background is transparent
+    EXPECT_FALSE(c.opaque || half.opaque);  // the background is transparent
+    std::vector<uint32_t> pc = Pixels(c), ph = Pixels(half);
+    ASSERT_EQ(pc.size(), ph.size());
     int full = 0, empty = 0, partial = 0;
-    for (uint32_t p : Pixels(c)) {
-        EXPECT_EQ(p & 0x00FFFFFFu, 0x00007FFFu);  // red 255, green 127, blue 0
-        full += p >> 24 == 255;
-        empty += p >> 24 == 0;
-        partial += p >> 24 > 0 && p >> 24 < 255;
+    uint32_t maxHalf = 0;
+    for (size_t i = 0; i < pc.size(); i++) {
+        uint32_t a = pc[i] >> 24;
+        EXPECT_EQ(pc[i] & 0x00FFFFFFu, 0x00007FFFu) << i;  // red 255, green 127, blue 0
+        EXPECT_EQ(ph[i], static_cast<uint32_t>(static_cast<float>(a) * 0.5f) << 24 | 0x00007FFFu) << i;
+        full += a == 255;
+        empty += a == 0;
+        partial += a > 0 && a < 255;
+        maxHalf = std::max(maxHalf, ph[i] >> 24);
     }
     EXPECT_GT(full, 20);  // the stems of H and i
     EXPECT_GT(empty, full);
     EXPECT_GT(partial, 0);  // anti-aliased edges
+    EXPECT_EQ(maxHalf, 127u);
     auto inkRows = [&](const char* text) {
         EXPECT_TRUE(c.CreateFromText(text, &font_, white_));
         int top = -1, bottom = -1;
@@ -85,22 +92,13 @@ TEST_F(Text, PixelsCarryTheColourAndCoverageAlphaAndSitOnTheBaseline) {
     EXPECT_EQ(h.second, font_.ascent - 1);  // H stands on the baseline
     EXPECT_GT(h.first, 0);                  // and leaves room above for accents
     EXPECT_GT(inkRows("g").second, font_.ascent);  // a descender reaches below it
-}
-
-TEST_F(Text, AlphaIsCoverageTimesTheColoursAlpha) {
-    FXCanvas a, b;
-    float opaque[4] = {0.0f, 0.0f, 1.0f, 1.0f}, half[4] = {0.0f, 0.0f, 1.0f, 0.5f};
-    ASSERT_TRUE(a.CreateFromText("Alpha", &font_, opaque));
-    ASSERT_TRUE(b.CreateFromText("Alpha", &font_, half));
-    std::vector<uint32_t> pa = Pixels(a), pb = Pixels(b);
-    ASSERT_EQ(pa.size(), pb.size());
-    uint32_t maxB = 0;
-    for (size_t i = 0; i < pa.size(); i++) {
-        EXPECT_EQ(pb[i], static_cast<uint32_t>(static_cast<float>(pa[i] >> 24) * 0.5f) << 24 | 0x00FF0000u) << i;
-        maxB = std::max(maxB, pb[i] >> 24);
-    }
-    EXPECT_EQ(maxB, 127u);
-    EXPECT_FALSE(b.opaque);
+    // Nothing to draw gives false and keeps the picture.
+    int w = c.GetWidth();
+    EXPECT_FALSE(c.CreateFromText("", &font_, white_) || c.CreateFromText(nullptr, &font_, white_) ||
+                 c.CreateFromText("x", nullptr, white_) || c.CreateFromTextW(u"", &font_, white_) ||
+                 c.CreateFromText("x", &none_, white_) ||
+                 c.CreateFromText(std::string(4000, 'W').c_str(), &font_, white_));  // longer than any picture may be
+    EXPECT_EQ(c.GetWidth(), w);
 }
 
 TEST_F(Text, NarrowWideAndLatin1FormsDrawTheSame) {
@@ -119,17 +117,6 @@ TEST_F(Text, NarrowWideAndLatin1FormsDrawTheSame) {
     ASSERT_TRUE(FXCanvas::GetTextWSize(u"Caf\u00e9", &font_, &w16w, &h) && FXCanvas::GetTextWSize(L"Caf\u00e9", &font_, &w32w, &h));
     EXPECT_EQ(std::make_pair(w16w, w32w), std::make_pair(utf8.GetWidth(), utf8.GetWidth()));
     EXPECT_TRUE(FXCanvas::GetTextWSize(u"\U0001F600", &font_, &w16w, &h));  // beyond 16 bits, as a surrogate pair
-}
-
-TEST_F(Text, NothingToDrawGivesFalseAndKeepsThePicture) {
-    FXCanvas c;
-    ASSERT_TRUE(c.CreateFromText("ok", &font_, white_));
-    int w = c.GetWidth();
-    EXPECT_FALSE(c.CreateFromText("", &font_, white_) || c.CreateFromText(nullptr, &font_, white_) ||
-                 c.CreateFromText("x", nullptr, white_) || c.CreateFromTextW(u"", &font_, white_) ||
-                 c.CreateFromText("x", &none_, white_) ||
-                 c.CreateFromText(std::string(4000, 'W').c_str(), &font_, white_));  // longer than any picture may be
-    EXPECT_EQ(c.GetWidth(), w);
 }
 
 }  // namespace
