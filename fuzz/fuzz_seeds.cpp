@@ -4,6 +4,8 @@
 //   fuzz_seeds MESH_DIR PHASER_DIR
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
+#include <utility>
 #include <string>
 
 #include "anim/phaser.h"
@@ -36,40 +38,28 @@ void localGrid(FXMesh* m, int w, int h, float bend) {
         }
 }
 
-FILE* localOpen(const std::string& dir, const char* name) {
+// Writes dir/name with the given writer.
+template <class Writer>
+bool localWrite(const std::string& dir, const char* name, Writer write) {
     std::string path = dir + "/" + name;
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) fprintf(stderr, "fuzz_seeds: cannot write %s\n", path.c_str());
-    return f;
-}
-
-bool localWhole(const std::string& dir, const char* name, FXMesh* m) {
-    FILE* f = localOpen(dir, name);
     if (!f) return false;
-    bool ok = m->SaveMesh(f);
+    bool ok = write(f);
     return fclose(f) == 0 && ok;
 }
 
-bool localCompact(const std::string& dir, const char* name, FXMesh** meshes, int n) {
+// A vector map, then each mesh header followed by its corner stream.
+bool localCompact(const std::string& dir, const char* name, std::initializer_list<FXMesh*> meshes) {
     FXVectorMap map;
     FXNumPool pools[4];
-    for (int k = 0; k < n && k < 4; ++k) meshes[k]->ToVMap(&map, &pools[k]);
-    FILE* f = localOpen(dir, name);
-    if (!f) return false;
-    bool ok = map.Save(f);
-    for (int k = 0; k < n && k < 4; ++k) ok = meshes[k]->SaveMeshI(f) && pools[k].Save(f) && ok;
-    return fclose(f) == 0 && ok;
-}
-
-bool localPhaser(const std::string& dir, const char* name, const FXPhaser& p, int times) {
-    FILE* f = localOpen(dir, name);
-    if (!f) return false;
-    bool ok = p.Save(f);
-    for (int k = 0; k < times; ++k) {
-        double t = 0.37 * k;
-        ok = fwrite(&t, sizeof t, 1, f) == 1 && ok;
-    }
-    return fclose(f) == 0 && ok;
+    int n = 0;
+    for (FXMesh* m : meshes) m->ToVMap(&map, &pools[n++]);
+    return localWrite(dir, name, [&](FILE* f) {
+        bool ok = map.Save(f);
+        for (int k = 0; k < n; ++k) ok = meshes.begin()[k]->SaveMeshI(f) && pools[k].Save(f) && ok;
+        return ok;
+    });
 }
 
 }  // namespace
@@ -89,26 +79,30 @@ int main(int argc, char** argv) {
     grid.renderPass = 1;
     grid.colorMode = 1;
     localGrid(&big, 20, 16, 0.5f);  // more than 255 vectors: word indices
-    ok = localWhole(meshDir, "whole-quad.bin", &quad) && ok;
-    ok = localWhole(meshDir, "whole-grid.bin", &grid) && ok;
-    FXMesh* two[2] = {&grid, &quad};
-    ok = localCompact(meshDir, "compact-two.bin", two, 2) && ok;
-    FXMesh* one[1] = {&big};
-    ok = localCompact(meshDir, "compact-big.bin", one, 1) && ok;
+    for (auto [name, m] : {std::pair{"whole-quad.bin", &quad}, {"whole-grid.bin", &grid}})
+        ok = localWrite(meshDir, name, [m = m](FILE* f) { return m->SaveMesh(f); }) && ok;
+    ok = localCompact(meshDir, "compact-two.bin", {&grid, &quad}) && ok;
+    ok = localCompact(meshDir, "compact-big.bin", {&big}) && ok;
 
-    FXPhaser once;
-    once.loop = false;
-    once.duration = 2.0;
-    FXPhaser bounce;
-    bounce.bounce = true;
-    bounce.smooth = true;
-    bounce.duration = 0.5;
-    FXPhaser half;
-    half.halfSmooth = true;
-    half.reverse = true;
-    half.value = 0.5f;
-    ok = localPhaser(phaserDir, "once.bin", once, 0) && ok;
-    ok = localPhaser(phaserDir, "bounce-times.bin", bounce, 12) && ok;
-    ok = localPhaser(phaserDir, "half-times.bin", half, 5) && ok;
+    // Phasers: one that stops, a smooth bounce and a reversed half-smooth
+    // one, the last two followed by the times they are sampled at.
+    FXPhaser ph[3];
+    ph[0].loop = false;
+    ph[0].duration = 2.0;
+    ph[1].bounce = ph[1].smooth = true;
+    ph[1].duration = 0.5;
+    ph[2].halfSmooth = ph[2].reverse = true;
+    ph[2].value = 0.5f;
+    const char* names[3] = {"once.bin", "bounce-times.bin", "half-times.bin"};
+    const int times[3] = {0, 12, 5};
+    for (int i = 0; i < 3; ++i)
+        ok = localWrite(phaserDir, names[i], [&](FILE* f) {
+            bool w = ph[i].Save(f);
+            for (int k = 0; k < times[i]; ++k) {
+                double t = 0.37 * k;
+                w = fwrite(&t, sizeof t, 1, f) == 1 && w;
+            }
+            return w;
+        }) && ok;
     return ok ? 0 : 1;
 }

@@ -76,33 +76,32 @@ TEST(FXArray, CountedListFormRoundTrips) {
     fclose(f);
 }
 
+template <class A>
+void LoadFrom(A* a, const std::string& bytes) {
+    FILE* f = fxtest::StreamWith(bytes);
+    a->Load(f);
+    fclose(f);
+}
+
 TEST(FXArray, LyingCountsNeitherAllocateHugeNorReadPastTheEnd) {
     FXArray a;
     FXStrArray s;
     FXFloatArray fl;
-    // A billion items claimed, three present; a negative count.
-    FILE* f = fxtest::StreamWith(Le32({1000000000, 1, 2, 3}));
-    a.Load(f);
+    LoadFrom(&a, Le32({1000000000, 1, 2, 3}));  // a billion items claimed, three present
     EXPECT_EQ(Items(a), (std::vector<int>{1, 2, 3}));
     EXPECT_LE(a.capacity, 3);
-    fclose(f);
-    a.Load(f = fxtest::StreamWith(Le32({-4, 1})));
+    LoadFrom(&a, Le32({-4, 1}));
     EXPECT_EQ(a.count, 0);
-    fclose(f);
-    s.Load(f = fxtest::StreamWith(Le32({1 << 30, 3}, "abc")));
+    LoadFrom(&s, Le32({1 << 30, 3}, "abc"));
     EXPECT_LE(s.capacity, 2);
     ASSERT_EQ(s.count, 1);
     EXPECT_STREQ(s.Get(0), "abc");
-    fclose(f);
-    // A string that claims more bytes than remain ends the list.
-    s.Load(f = fxtest::StreamWith(Le32({2, 2}, "ok") + Le32({500}, "short")));
+    LoadFrom(&s, Le32({2, 2}, "ok") + Le32({500}, "short"));  // a string claiming more than remains ends the list
     ASSERT_EQ(s.count, 1);
     EXPECT_STREQ(s.Get(0), "ok");
-    fclose(f);
-    fl.Load(f = fxtest::StreamWith(Le32({0x7fffffff, 0x3f800000})));
+    LoadFrom(&fl, Le32({0x7fffffff, 0x3f800000}));
     ASSERT_EQ(fl.count, 1);
     EXPECT_EQ(fl.data[0], 1.0f);
-    fclose(f);
 }
 
 TEST(FXStrArray, EmptyTextIsANullItem) {

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <thread>
 
 #include <sched.h>
@@ -12,8 +10,6 @@
 #include "base/thread.h"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 TEST(Clock, VirtualAndSystemClocks) {
     FXVirtualClock clock(1500);
@@ -68,54 +64,6 @@ TEST(Mutex, ReentrantAndExclusive) {
     EXPECT_TRUE(fromOtherThread());
     fxDestroyMutex(m);
     fxDestroyMutex(nullptr);
-}
-
-struct Gate {
-    std::atomic<bool> open{false}, ran{false};
-};
-
-void WaitForGate(void* p) {
-    Gate* g = static_cast<Gate*>(p);
-    g->ran = true;
-    while (!g->open) std::this_thread::sleep_for(1ms);
-}
-
-void Sleeper(void* p) {
-    static_cast<Gate*>(p)->ran = true;
-    for (;;) std::this_thread::sleep_for(5ms);
-}
-
-TEST(Thread, TimedWaitTimesOutThenJoins) {
-    Gate g;
-    void* t = fxCreateThread(WaitForGate, &g);
-    ASSERT_NE(t, nullptr);
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(fxWaitThread(t, 0.2));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 190ms);
-    fxSetThreadPriority(t, -1);
-    g.open = true;
-    EXPECT_TRUE(fxWaitThread(t, 100000.0));
-    EXPECT_TRUE(g.ran);
-    EXPECT_TRUE(fxWaitThread(t, 0.0));  // no thread any more
-    fxDestroyThread(t);
-    EXPECT_TRUE(fxWaitThread(nullptr, 1.0));
-    t = fxCreateThread(nullptr, nullptr);  // a null function ends at once
-    ASSERT_NE(t, nullptr);
-    EXPECT_TRUE(fxWaitThread(t, 5.0));
-    fxSetThreadPriority(t, 1);  // no thread: nothing happens
-    fxDestroyThread(t);
-}
-
-TEST(Thread, TerminateEndsAThreadThatNeverReturns) {
-    if (FX_UNDER_TSAN) GTEST_SKIP() << "cancellation is outside what the thread sanitizer models";
-    Gate g;
-    void* t = fxCreateThread(Sleeper, &g);
-    ASSERT_NE(t, nullptr);
-    while (!g.ran) std::this_thread::sleep_for(1ms);
-    EXPECT_FALSE(fxWaitThread(t, 0.05));
-    fxTerminateThread(t);
-    EXPECT_TRUE(fxWaitThread(t, 0.0));
-    fxDestroyThread(t);
 }
 
 TEST(Priority, ARaisedRequestNeverTakesARealTimeClass) {

@@ -1,30 +1,15 @@
 // Packages whose lists disagree in length, and packages that hold the
 // largest id.
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "../support/testutil.h"
-#include "package/package.h"
+#include "pkg_util.h"
 
 namespace {
 
-using fxtest::Le32;
-
-// A body from its four lists as given, then the data bytes.
 std::string Pkg(const std::vector<std::vector<int32_t>>& lists, const std::string& data) {
-    std::string s = Le32({5}, "pck01");
-    for (const auto& l : lists) {
-        s += Le32({static_cast<int32_t>(l.size())});
-        for (int32_t v : l) s += Le32({v});
-    }
-    return s + data;
-}
-
-std::string Text(FXPackage* p, int id) {
-    FXPackageData* d = p->GetDataPtr(id);
-    return d ? std::string(reinterpret_cast<char*>(d->start), static_cast<size_t>(d->size)) : "<none>";
+    return PackageFile(Lists(lists) + data, false);
 }
 
 TEST(PackageEdge, ListsOfDifferentLengths) {
@@ -49,10 +34,8 @@ TEST(PackageEdge, ListsOfDifferentLengths) {
         std::string f = Pkg(c.lists, "xyz");
         FXPackage p;
         ASSERT_TRUE(p.LoadFromMemory(f.data(), f.size()));
-        EXPECT_EQ(Text(&p, 10), c.a);
-        EXPECT_EQ(p.GetDataType(10), c.lists[3].empty() ? -1 : kJpg);
-        EXPECT_EQ(Text(&p, 11), c.b);
-        EXPECT_EQ(p.GetDataType(11), c.typeB);
+        EXPECT_EQ(std::make_tuple(RecordText(&p, 10), p.GetDataType(10), RecordText(&p, 11), p.GetDataType(11)),
+                  std::make_tuple(c.a, c.lists[3].empty() ? -1 : kJpg, c.b, c.typeB));
         EXPECT_EQ(fxtest::Has(trace.Stop(), "left out"), c.leftOut);
         // Saved with a file added, every record keeps its own values.
         fxtest::WriteFile(dir.File("new.png"), "png!");
@@ -60,10 +43,8 @@ TEST(PackageEdge, ListsOfDifferentLengths) {
         ASSERT_TRUE(p.Save(dir.File("out.pck").c_str(), 0));
         FXPackage q;
         ASSERT_TRUE(q.Load(dir.File("out.pck").c_str()));
-        EXPECT_EQ(Text(&q, 11), c.b);
-        EXPECT_EQ(q.GetDataType(11), c.typeB);
-        EXPECT_EQ(Text(&q, 12), "png!");
-        EXPECT_EQ(q.GetDataType(12), FX_PCK_TYPE_PNG);
+        EXPECT_EQ(std::make_tuple(RecordText(&q, 11), q.GetDataType(11), RecordText(&q, 12), q.GetDataType(12)),
+                  std::make_tuple(c.b, c.typeB, "png!", int(FX_PCK_TYPE_PNG)));
     }
 }
 
@@ -82,8 +63,7 @@ TEST(PackageEdge, NoIdIsGivenPastTheLargest) {
         int ra = p.AddDataFile1(&a), rb = p.AddDataFile1(&b);
         EXPECT_EQ(ra > 0, top < INT32_MAX);
         EXPECT_STREQ(a.text, ra > 0 ? "2147483647" : dir.File("a.bin").c_str());
-        EXPECT_EQ(rb, -1);
-        EXPECT_STREQ(b.text, dir.File("b.bin").c_str());
+        EXPECT_EQ(std::make_pair(rb, std::string(b.text)), std::make_pair(-1, dir.File("b.bin")));
         EXPECT_TRUE(fxtest::Has(trace.Stop(), "no id is left"));
         ASSERT_TRUE(p.Save(pck.c_str(), 0));
         if (ra < 0) {
@@ -91,9 +71,8 @@ TEST(PackageEdge, NoIdIsGivenPastTheLargest) {
         }
         FXPackage q;
         ASSERT_TRUE(q.Load(pck.c_str()));
-        EXPECT_EQ(q.GetRecordCount(), ra > 0 ? 3 : 2);
-        EXPECT_EQ(Text(&q, top), "a");
-        EXPECT_EQ(Text(&q, INT32_MAX), top < INT32_MAX ? "A" : "a");
+        EXPECT_EQ(std::make_tuple(q.GetRecordCount(), RecordText(&q, top), RecordText(&q, INT32_MAX)),
+                  std::make_tuple(ra > 0 ? 3 : 2, "a", top < INT32_MAX ? "A" : "a"));
     }
 }
 

@@ -44,6 +44,16 @@ inline std::string PackageBody(const std::vector<Rec>& recs) {
     return n + ids + n + offs + n + sizes + n + types + data;
 }
 
+// Four counted lists exactly as given (they may differ in length).
+inline std::string Lists(const std::vector<std::vector<int32_t>>& lists) {
+    std::string s;
+    for (const auto& l : lists) {
+        s += Le32({static_cast<int32_t>(l.size())});
+        for (int32_t v : l) s += Le32({v});
+    }
+    return s;
+}
+
 inline std::string PackageFile(const std::string& body, bool scrambled, const std::string& header = "") {
     return Str(header.empty() ? (scrambled ? "pck01s" : "pck01") : header) + (scrambled ? Transposed(body) : body);
 }
