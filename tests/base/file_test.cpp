@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -34,15 +35,12 @@ struct FailRow {
 
 TEST(ReplaceFile, AFailedWriteLeavesTheOldFileWholeAndNoTemporary) {
     const std::string big(64 * 1024, 'n');
+    auto fill = [&](FILE* f) { return fwrite(big.data(), 1, big.size(), f) == big.size(); };
     const std::vector<FailRow> rows = {
-        {"writer refuses", 0,
-         [](FILE* f) {
-             fputs("half", f);
-             return false;
-         }},
-        {"disk full", 4096, [&](FILE* f) { return fwrite(big.data(), 1, big.size(), f) == big.size(); }},
+        {"writer refuses", 0, [](FILE* f) { return fputs("half", f) < 0; }},
+        {"disk full", 4096, fill},
         // The write errors must be caught even from a writer that ignores them.
-        {"disk full, writer unaware", 4096, [&](FILE* f) { fwrite(big.data(), 1, big.size(), f); return true; }},
+        {"disk full, writer unaware", 4096, [&](FILE* f) { return fill(f) || true; }},
     };
     for (const FailRow& r : rows) {
         SCOPED_TRACE(r.what);
@@ -73,22 +71,18 @@ TEST(ReplaceFile, ReplacesWholeAndKeepsTheProgramExecutable) {
     struct Row {
         std::string path;
         unsigned flags;
-        bool executable;
+        unsigned mask, mode;  // of the permission bits
     } rows[] = {
-        {dir.File("prog"), FX_REPLACE_EXECUTABLE, true},
-        {dir.path() + "\\new.txt", FX_REPLACE_TEXT, false},  // stored paths may use '\\'
+        {dir.File("prog"), FX_REPLACE_EXECUTABLE, 0777u, 0755u},
+        {dir.path() + "\\new.txt", FX_REPLACE_TEXT, 0111u, 0u},  // stored paths may use '\\'
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.path);
         ASSERT_TRUE(fxReplaceFile(r.path.c_str(), [](FILE* f) { return fputs("new\n", f) >= 0; }, r.flags));
         std::string native = r.path;
-        for (char& c : native)
-            if (c == '\\') c = '/';
+        std::replace(native.begin(), native.end(), '\\', '/');
         EXPECT_EQ(fxtest::ReadFile(native), "new\n");
-        if (r.executable)
-            EXPECT_EQ(Mode(native), 0755u);
-        else
-            EXPECT_EQ(Mode(native) & 0111u, 0u);
+        EXPECT_EQ(Mode(native) & r.mask, r.mode);
     }
     EXPECT_EQ(Entries(dir.path()), 2);
 }

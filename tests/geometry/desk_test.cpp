@@ -115,23 +115,16 @@ TEST(FXDesk, CornersAreNumberedClockwiseAndOthersIgnored) {
     EXPECT_EQ(All(d, X)[0], -1.0f);
 }
 
-class ScrollDesk : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m.texScaleU = 1;
-        m.texScaleV = 1;
-        d.Create(1, 1);
-        d.SetMaterial(&m);
-        d.visibleX = 0.5f;
-        d.periodX = 2.0;
-        d.periodY = 0;
-    }
+TEST(ScrollDesk, NegativeAndHugeSpeedsWrapIntoRange) {
     FXMaterial m;
+    m.texScaleU = m.texScaleV = 1;
     FXDeskScroll d;
+    d.Create(1, 1);
+    d.SetMaterial(&m);
+    d.visibleX = 0.5f;
+    d.periodX = 2.0;
+    d.periodY = 0;
     fxtest::NullEnv env;
-};
-
-TEST_F(ScrollDesk, NegativeAndHugeSpeedsWrapIntoRange) {
     d.speedX = -1;
     // The first frame and a long pause make no jump.
     const double times[] = {10.0, 11.0, 13.0, 14.5, 24.0};
