@@ -1,9 +1,13 @@
-// Materials with real textures: pictures decoded by DevIL, uploaded to the
-// real device, drawn and read back.
+// Materials and desks with real textures: pictures decoded by DevIL, uploaded
+// to the real device, drawn and read back.
 #include "gltest.h"
 
+#include <initializer_list>
 #include <string>
+#include <tuple>
 
+#include "geometry/desk.h"
+#include "geometry/sdesk.h"
 #include "image/canvas.h"
 #include "package/package.h"
 #include "render/material.h"
@@ -33,31 +37,10 @@ protected:
         uint32_t p = At(32, 31);
         return (p & 0xff) << 16 | (p & 0xff00) | p >> 16;
     }
-    // A package of the picture (id 3) and of a material library naming it
-    // (id 7), stored under libName.
-    void Build(const std::string& libName) {
-        std::string pic = Picture("wall.png", 4, 4, 0xff00ff00u);
-        FXMatlib lib;
-        lib.name.Set(libName.c_str());
-        FXMaterial *wall = new FXMaterial, *plain = new FXMaterial;
-        wall->ownedByLib = plain->ownedByLib = true;
-        wall->name.Set("wall");
-        wall->textureFile.Set("3");
-        plain->name.Set("plain");
-        plain->SetDefSpecular1(0.5f);
-        lib.AddMaterial(wall);
-        lib.AddMaterial(plain);
-        ASSERT_TRUE(lib.Save(dir_.File("lib.bin").c_str()));
-        FXPackage build;
-        build.AddDataFile(3, pic.c_str());
-        build.AddDataFile(7, dir_.File("lib.bin").c_str());
-        ASSERT_TRUE(build.Save(dir_.File("xxdata.dat").c_str(), 1));
-        ASSERT_TRUE(pck_.Load(dir_.File("xxdata.dat").c_str()));
-    }
     FXPackage pck_;
 };
 
-TEST_F(Textures, PictureFileBecomesAScaledTextureAndAFailedLoadTakesItAway) {
+TEST_F(Textures, PictureFileOrCanvasBecomesATextureAndAFailedLoadTakesItAway) {
     FXMaterial m;
     m.SetDefDiffuse(1);
     ASSERT_TRUE(m.LoadTexture(Picture("orange.png", 300, 200, 0xff0080ffu).c_str()));
@@ -68,36 +51,35 @@ TEST_F(Textures, PictureFileBecomesAScaledTextureAndAFailedLoadTakesItAway) {
     EXPECT_FALSE(m.LoadTexture(dir_.File("missing.png").c_str()));
     EXPECT_FALSE(m.textureReady || m.glTexture);
     EXPECT_EQ(Draw(&m), 0xffffffu);  // plain white diffuse
-}
-
-TEST_F(Textures, AnAttachedTranslucentCanvas) {
-    FXCanvas glass;  // owned here, not by the material
+    FXCanvas glass;  // a translucent canvas owned here, not by the material
     glass.pixmap.Realloc(8, 8);
     glass.pixmap.Clear(static_cast<int>(0x80ffffffu));
     glass.opaque = false;
-    FXMaterial m;
     ASSERT_TRUE(m.SetTexture(&glass));
     EXPECT_TRUE(m.textureImage == &glass && !m.IsSolid());
     EXPECT_NEAR(static_cast<int>(Draw(&m) & 255), 128, 2);  // white at half over black
     m.Destroy();
-    EXPECT_FALSE(m.glTexture || m.textureImage);
-    EXPECT_NE(glass.pixmap.pixels, nullptr);  // not the material's to free
-}
-
-TEST_F(Textures, MtlMapKdLoadsThePicture) {
-    std::string pic = Picture("sky blue.png", 16, 16, 0xffffc080u), mtl = dir_.File("lib.mtl");
-    fxtest::WriteFile(mtl, "newmtl sky\nmap_Kd   " + pic + "  \nnewmtl none\nmap_Kd " + dir_.File("gone.png") + "\n");
-    FXMatlib lib;
-    ASSERT_TRUE(lib.LoadFromMtl(mtl.c_str()));
-    FXMaterial *sky = lib.FindMaterial("sky"), *none = lib.FindMaterial("none");
-    ASSERT_TRUE(sky && none);
-    EXPECT_STREQ(sky->textureFile.text, pic.c_str());
-    EXPECT_EQ(Draw(sky), 0xffc080u);
-    EXPECT_FALSE(none->textureReady);  // the load went on without it
+    EXPECT_TRUE(!m.glTexture && !m.textureImage && glass.pixmap.pixels);  // not the material's to free
 }
 
 TEST_F(Textures, PackagedLibraryLoadedByNumberWithItsTextures) {
-    Build("7");
+    // A package of a picture (id 3) and of a material library naming it (id 7).
+    std::string pic = Picture("wall.png", 4, 4, 0xff00ff00u);
+    FXMatlib saved;
+    saved.name.Set("7");
+    FXMaterial *w = new FXMaterial, *p = new FXMaterial;
+    w->ownedByLib = p->ownedByLib = true;
+    w->name.Set("wall");
+    w->textureFile.Set("3");
+    p->name.Set("plain");
+    p->SetDefSpecular1(0.5f);
+    saved.AddMaterial(w), saved.AddMaterial(p);
+    ASSERT_TRUE(saved.Save(dir_.File("lib.bin").c_str()));
+    FXPackage build;
+    build.AddDataFile(3, pic.c_str());
+    build.AddDataFile(7, dir_.File("lib.bin").c_str());
+    ASSERT_TRUE(build.Save(dir_.File("xxdata.dat").c_str(), 1));
+    ASSERT_TRUE(pck_.Load(dir_.File("xxdata.dat").c_str()));
     FXMatlib* lib = gl_.LoadMatlibCN(&pck_, 7);
     ASSERT_NE(lib, nullptr);
     EXPECT_EQ(std::make_pair(std::string(lib->name.text), lib->parent), std::make_pair(std::string("7"), gl_.GetDefaultMatlib()));
@@ -107,17 +89,6 @@ TEST_F(Textures, PackagedLibraryLoadedByNumberWithItsTextures) {
     EXPECT_FLOAT_EQ(plain->specular[3], 0.5f);
     // The stored name is the number's text: found again, shared.
     EXPECT_EQ(std::make_pair(gl_.LoadMatlibCN(&pck_, 7), lib->refCount), std::make_pair(lib, 2));
-}
-
-TEST_F(Textures, PackagedLibraryNamedOtherThanItsNumberIsNotFoundAgain) {
-    Build("walls");
-    FXMatlib* a = gl_.LoadMatlibCN(&pck_, 7);
-    EXPECT_NE(gl_.LoadMatlibCN(&pck_, 7), a);
-    EXPECT_STREQ(a->name.text, "walls");
-    EXPECT_EQ(gl_.LoadMatlibC(&pck_, "walls"), a);
-    // A key that is no number, or no record, leaves the new library empty.
-    EXPECT_EQ(gl_.LoadMatlibC(&pck_, "x12")->Count(), 0);
-    EXPECT_EQ(gl_.LoadMatlibCN(&pck_, 99)->Count(), 0);
 }
 
 TEST_F(Textures, ALibraryRecordThatLiesAboutItsCountLoadsWhatIsThere) {
@@ -156,6 +127,46 @@ TEST_F(Textures, CompileTurnsTextureNamesIntoRecordNumbers) {
     EXPECT_STREQ(m->textureFile.text, "0");  // the first id of a fresh package
     ASSERT_EQ(build.pendingFiles.count, 1);
     EXPECT_EQ(std::string(build.pendingFiles.Get(0)), pic);
+}
+
+class Screen : public GLWindow {
+protected:
+    Screen() : GLWindow(0, 0, 0, 0) {}
+    // Each listed pixel has its colour.
+    void Expect(std::initializer_list<std::tuple<int, int, uint32_t>> px) {
+        for (auto [x, y, c] : px) EXPECT_EQ(At(x, y), c) << x << "," << y;
+    }
+};
+
+TEST_F(Screen, DesksShowTheirPictureWithoutTheMarginAndScrollTheirWindow) {
+    FXCanvas pic;  // 300 x 200, red | blue, in a 512 x 256 buffer; the margin stays black
+    pic.pixmap.Realloc(300, 200);
+    pic.pixmap.Clear(0);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x) pic.pixmap.Row(y)[x] = x < 150 ? 0xff0000ffu : 0xffff0000u;
+    FXMaterial m;
+    m.mipmaps = false;
+    ASSERT_TRUE(m.SetTexture(&pic));
+    FXDesk d;
+    FXDeskScroll s;
+    for (FXDesk* k : {&d, static_cast<FXDesk*>(&s)}) k->Create(1, 1), k->SetMaterial(&m);
+    Clear();
+    d.OnRender(&gl_, 0);
+    // The right edge is the picture's, not the margin.
+    Expect({{5, sh_ / 2, 0xff0000u}, {sw_ - 5, sh_ / 2, 0x0000ffu}, {sw_ / 4, sh_ - 3, 0xff0000u}});
+    s.visibleX = 0.5f;  // half the picture: the red half first
+    s.periodX = 4.0;
+    s.periodY = 0;
+    // One period later the window has moved by half a window: it shows the
+    // picture from a quarter to three quarters; another brings it back.
+    for (double end : {100.0, 104.0, 108.0}) {
+        for (double t = end - 3.5; end > 100.0 && t < end; t += 0.5) s.OnRender(&gl_, t);
+        Clear();
+        s.OnRender(&gl_, end);
+        bool moved = end == 104.0;
+        Expect({{sw_ / 4, sh_ / 2, 0xff0000u}, {3 * sw_ / 4, sh_ / 2, moved ? 0x0000ffu : 0xff0000u}});
+    }
+    m.Destroy();
 }
 
 }  // namespace

@@ -41,8 +41,7 @@ protected:
         gl_.SetAct(true);
         gl_.Destroy();
         fxSetEnv(nullptr);
-        if (dpy_) XDestroyWindow(dpy_, host_);
-        if (dpy_) XSync(dpy_, False);
+        if (dpy_) XDestroyWindow(dpy_, host_), XSync(dpy_, False);
     }
     void Clear(float r = 0, float g = 0, float b = 0) {
         const float c[4] = {r, g, b, 1};

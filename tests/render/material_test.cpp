@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -56,27 +55,6 @@ TEST(FXMaterial, SolidityAndTinting) {
     EXPECT_EQ(Four(m.diffuse), (V{0.25f, 0.25f, 0.25f, 0.5f}));
 }
 
-TEST(FXMaterial, FileFormRoundTripAndACutRecord) {
-    FXMaterial a, b, c;
-    a.name.Set("skin");
-    a.SetDefSpecular1(0.75f);
-    a.shininess = 33;
-    FILE* f = tmpfile();
-    a.Save(f);
-    std::string bytes = fxtest::StreamBytes(f);
-    fclose(f);
-    EXPECT_EQ(bytes.size(), 4u + 4 + 4 + 64 + 4);
-    f = fxtest::StreamWith(bytes);
-    EXPECT_TRUE(b.Load(f));
-    fclose(f);
-    EXPECT_EQ(std::string(b.name.text) + "|" + b.textureFile.text, "skin|");
-    EXPECT_EQ(Four(b.specular), (V{1, 1, 1, 0.75f}));
-    EXPECT_EQ(std::make_pair(b.shininess, b.ownedByLib), std::make_pair(33.0f, true));
-    f = fxtest::StreamWith(bytes.substr(0, 40));
-    EXPECT_FALSE(c.Load(f));
-    fclose(f);
-}
-
 class Mtl : public ::testing::Test {
 protected:
     std::string Write(const std::string& text) {
@@ -127,29 +105,6 @@ TEST_F(Mtl, UnknownTokensAreReportedAndHostileFilesStayInBounds) {
     EXPECT_TRUE(lib.Get(2)->name.len > 1000 && lib.Get(2)->name.len <= 1023 && lib.Get(2)->textureFile.len <= 1023);
     EXPECT_FALSE(lib.LoadFromMtl(dir_.File("missing.mtl").c_str()));
     EXPECT_EQ(lib.Count(), 0);
-}
-
-TEST(FXMatlib, ParentFirstAndOwnership) {
-    FXMaterial outside, parentRed;
-    outside.name.Set("red");
-    parentRed.name.Set("red");
-    FXMatlib parent;
-    parent.AddMaterial(&parentRed);
-    FXMatlib* lib = new FXMatlib;
-    lib->parent = &parent;
-    lib->AddMaterial(&outside);
-    lib->AddMaterial(&outside);
-    EXPECT_EQ(lib->Count(), 1);
-    EXPECT_EQ(lib->FindMaterial("red"), &parentRed);
-    parent.parent = lib;  // a loop of parents does not hang the search
-    EXPECT_EQ(lib->FindMaterial("red"), &parentRed);
-    EXPECT_EQ(lib->FindMaterial("blue"), nullptr);
-    parent.parent = nullptr;
-    lib->refCount = 2;
-    lib->Release();
-    EXPECT_EQ(std::make_pair(lib->refCount, lib->Count()), std::make_pair(1, 1));
-    lib->Release();  // deleted; the outside material lives on
-    EXPECT_STREQ(outside.name.text, "red");
 }
 
 }  // namespace
