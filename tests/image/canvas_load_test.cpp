@@ -99,23 +99,18 @@ TEST_F(CanvasLoad, TranInTheNameMakesRedTheAlphaOverWhite) {
                                  "-fill 'rgb(85,1,200)' -draw 'point 1,0' -fill 'rgb(170,99,3)' -draw 'point 2,0' "
                                  "-fill 'rgb(255,40,40)' -draw 'point 3,0' -type TrueColor '" + src + "'"));
     std::string bytes = fxtest::ReadFile(src), tran = Write("BubbleTRANSP.png", bytes);
-    const std::vector<uint32_t> want = {0x00FFFFFFu, 0x55FFFFFFu, 0xAAFFFFFFu, 0xFFFFFFFFu};
-    auto row = [](FXCanvas& c) { return std::vector<uint32_t>{Px(c, 0, 0), Px(c, 1, 0), Px(c, 2, 0), Px(c, 3, 0)}; };
+    const uint32_t alpha = 0x55FFFFFFu, plain = Rgba(85, 1, 200, 255);
     FXCanvas c;
-    ASSERT_TRUE(c.CreateFromPict(tran.c_str()));
-    EXPECT_TRUE(c.transparencyPicture && !c.opaque);
-    EXPECT_EQ(row(c), want);
-    ASSERT_TRUE(c.CreateFromPict(src.c_str()));  // under a plain name: an ordinary picture
-    EXPECT_TRUE(!c.transparencyPicture && c.opaque);
-    EXPECT_EQ(Px(c, 1, 0), Rgba(85, 1, 200, 255));
-    c.detectTransparency = false;  // detection off: the name does not count
-    ASSERT_TRUE(c.CreateFromPict(tran.c_str()));
-    EXPECT_FALSE(c.transparencyPicture);
-    EXPECT_EQ(Px(c, 2, 0), Rgba(170, 99, 3, 255));
+    // Under a plain name, or with detection off: an ordinary picture.
+    for (auto [path, detect, want] : {std::tuple{tran, true, alpha}, {src, true, plain}, {tran, false, plain}}) {
+        c.detectTransparency = detect;
+        ASSERT_TRUE(c.CreateFromPict(path.c_str()));
+        EXPECT_EQ(std::make_tuple(c.transparencyPicture, c.opaque, Px(c, 1, 0), Px(c, 3, 0) >> 24),
+                  std::make_tuple(want == alpha, want != alpha, want, 255u)) << path << detect;
+    }
     c.transparencyPicture = true;  // buffer loaders keep the flag as the owner set it
     ASSERT_TRUE(imgtest::LoadBuf(&c, FX_IL_PNG, bytes));
-    EXPECT_TRUE(c.transparencyPicture);
-    EXPECT_EQ(row(c), want);
+    EXPECT_EQ(std::make_tuple(c.transparencyPicture, Px(c, 0, 0), Px(c, 2, 0)), std::make_tuple(true, 0x00FFFFFFu, 0xAAFFFFFFu));
 }
 
 TEST_F(CanvasLoad, ResizeScalesWhileLoadingAndRefusesAbsurdScales) {
@@ -148,29 +143,24 @@ TEST_F(CanvasLoad, PackageRecordsByNumberAndByKey) {
     build.AddDataFile(3, jpg.c_str());
     build.AddDataFile(4, mask.c_str());
     build.AddDataFile(5, Write("notes.txt", "not a picture").c_str());
-    ASSERT_TRUE(build.Save(F("content.dat").c_str(), 1));
-    ASSERT_TRUE(pck.Load(F("content.dat").c_str()));
+    ASSERT_TRUE(build.Save(F("content.dat").c_str(), 1) && pck.Load(F("content.dat").c_str()));
     ASSERT_EQ(pck.GetDataType(3), FX_PCK_TYPE_JPG);
     FXCanvas c, k, bad;
     ASSERT_TRUE(c.CreateFromPictCN(&pck, 3));
     ExpectQuadrants(c, 32, 16, 12, "record");
     ASSERT_TRUE(c.LoadMaskCN(&pck, 4));
     EXPECT_EQ(Px(c, 5, 5) >> 24, 77u);
-    EXPECT_TRUE(k.CreateFromPictC(&pck, " 3"));  // the key read as "%d" reads it
-    EXPECT_TRUE(k.LoadMaskC(&pck, "4"));
+    EXPECT_TRUE(k.CreateFromPictC(&pck, " 3") && k.LoadMaskC(&pck, "4"));  // the key read as "%d" reads it
     EXPECT_EQ(Px(k, 31, 15) >> 24, 77u);
-    for (const char* key : {"x3", "", static_cast<const char*>(nullptr), "99999999999999"})
-        EXPECT_FALSE(bad.CreateFromPictC(&pck, key)) << (key ? key : "null");
-    EXPECT_FALSE(bad.CreateFromPictCN(&pck, 5));   // not a picture record
-    EXPECT_FALSE(bad.CreateFromPictCN(&pck, 99));  // no such record
-    EXPECT_FALSE(bad.CreateFromPictCN(nullptr, 3));
-    EXPECT_FALSE(bad.LoadMaskCN(&pck, 4));  // no picture to mask
+    for (const char* key : {"x3", "", static_cast<const char*>(nullptr), "99999999999999", "5", "99"})
+        EXPECT_FALSE(bad.CreateFromPictC(&pck, key)) << (key ? key : "null");  // 5: not a picture record; 99: none
+    EXPECT_FALSE(bad.CreateFromPictCN(nullptr, 3) || bad.LoadMaskCN(&pck, 4));  // no picture to mask
     EXPECT_FALSE(k.LoadMaskC(&pck, "four") || k.LoadMaskCN(&pck, 5));
     EXPECT_EQ(bad.pixmap.pixels, nullptr);
 }
 
 TEST_F(CanvasLoad, MissingCorruptAndTruncatedDataGiveFalseAndKeepThePicture) {
-    FXCanvas e;
+    FXCanvas e, c;
     unsigned char one = 0xFF;
     EXPECT_FALSE(e.CreateFromPict(F("none.png").c_str()) || e.CreateFromPict("") || e.CreateFromPict(nullptr) ||
                  e.CreateFromPictResize("", 1, 1) || e.CreateFromBufJpg(nullptr, 10) || e.CreateFromBufJpg(&one, 0));
@@ -198,7 +188,6 @@ TEST_F(CanvasLoad, MissingCorruptAndTruncatedDataGiveFalseAndKeepThePicture) {
         {"jpeg as png", FX_IL_PNG, j, false},
         {"noise", FX_IL_JPG, std::string(1000, '\x5c'), true},
     };
-    FXCanvas c;
     ASSERT_TRUE(c.CreateFromPict(png.c_str()));
     std::vector<uint32_t> before(c.pixmap.pixels, c.pixmap.pixels + c.pixmap.capacity);
     for (Bad& b : bad) {

@@ -11,25 +11,6 @@ using imgtest::Rgba;
 
 namespace {
 
-TEST(Pixmap, LargeEnoughBuffersAreReusedLargerOnesStartZeroedAbsurdOnesAreRefused) {
-    FXPixmap p;
-    ASSERT_TRUE(p.Realloc(300, 200));
-    p.Clear(0x11223344);
-    uint32_t* buf = p.pixels;
-    // Smaller, or as many pixels in another shape: kept, contents too.
-    ASSERT_TRUE(p.Realloc(100, 100) && p.Realloc(256, 512));
-    EXPECT_EQ(std::make_tuple(p.pixels, p.capacity, p.pixels[128 * 128 - 1]), std::make_tuple(buf, 512 * 256, 0x11223344u));
-    for (auto [w, h] : {std::pair{-1, 10}, {10, -5}, {16385, 1}, {0, 1 << 30}, {16384, 16384}, {INT32_MAX, INT32_MAX}})
-        EXPECT_FALSE(p.Realloc(w, h)) << w << "x" << h;
-    EXPECT_EQ(std::make_tuple(p.pixels, p.usedWidth, p.bufWidth), std::make_tuple(buf, 256, 256));
-    ASSERT_TRUE(p.Realloc(513, 256));  // larger: a new buffer of exactly the rounded size
-    EXPECT_EQ(std::make_tuple(p.bufWidth, p.capacity, p.pixels[0]), std::make_tuple(1024, 1024 * 256, 0u));
-    EXPECT_TRUE(p.Realloc(16384, 2048));  // the largest allowed
-    p.Destroy();
-    EXPECT_EQ(std::make_tuple(p.pixels, p.capacity + p.bufWidth + p.bufHeight + p.usedWidth + p.usedHeight),
-              std::make_tuple(nullptr, 0));
-}
-
 class CanvasOps : public ::testing::Test {
 protected:
     // A w x h picture in its rounded buffer, pixel (x, y) = (10x + 1, 10y + 2,
@@ -44,11 +25,18 @@ protected:
     FXCanvas c, empty;
 };
 
-TEST_F(CanvasOps, ClearPacksAndClampsTheColourAndDestroyRestoresTheFlags) {
-    Make(3, 2);
+TEST_F(CanvasOps, BuffersAreReusedOrRefusedAndClearPacksAndClampsTheColour) {
+    Make(300, 200);
+    uint32_t* buf = c.pixmap.pixels;  // smaller, or as many pixels in another shape: kept, contents too
+    ASSERT_TRUE(c.pixmap.Realloc(100, 100) && c.pixmap.Realloc(256, 512));
+    EXPECT_EQ(std::make_tuple(c.pixmap.pixels, c.pixmap.capacity, Px(c, 0, 2)), std::make_tuple(buf, 512 * 256, Rgba(1, 12, 3, 255)));
+    for (auto [w, h] : {std::pair{-1, 10}, {10, -5}, {16385, 1}, {0, 1 << 30}, {16384, 16384}, {INT32_MAX, INT32_MAX}})
+        EXPECT_FALSE(c.pixmap.Realloc(w, h)) << w << "x" << h;
+    ASSERT_TRUE(c.pixmap.Realloc(513, 256));  // larger: a new, zeroed buffer of exactly the rounded size
+    EXPECT_EQ(std::make_tuple(c.pixmap.bufWidth, c.pixmap.capacity, Px(c, 0, 0)), std::make_tuple(1024, 1024 * 256, 0u));
     float col[4] = {1.0f, 0.5f, 0.0f, 1.0f}, wild[4] = {2.0f, -1.0f, NAN, 0.5f};
     c.Clear(col);
-    EXPECT_EQ(std::make_pair(Px(c, 0, 0), Px(c, 3, 1)), std::make_pair(0xFF007FFFu, 0xFF007FFFu));
+    EXPECT_EQ(std::make_pair(Px(c, 0, 0), Px(c, 1023, 255)), std::make_pair(0xFF007FFFu, 0xFF007FFFu));
     c.Clear(wild);
     EXPECT_EQ(Px(c, 1, 1), Rgba(255, 0, 0, 127));
     c.opaque = false;
