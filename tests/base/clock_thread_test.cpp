@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include <sched.h>
@@ -64,6 +66,32 @@ TEST(Mutex, ReentrantAndExclusive) {
     EXPECT_TRUE(fromOtherThread());
     fxDestroyMutex(m);
     fxDestroyMutex(nullptr);
+}
+
+void Sleeper(void* ran) {
+    static_cast<std::atomic<bool>*>(ran)->store(true);
+    for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+TEST(Thread, TimedWaitsTimeOutAndTerminateEndsAThreadThatNeverReturns) {
+    EXPECT_TRUE(fxWaitThread(nullptr, 1.0));
+    void* t = fxCreateThread(nullptr, nullptr);  // a null function ends at once
+    ASSERT_NE(t, nullptr);
+    EXPECT_TRUE(fxWaitThread(t, 5.0));
+    fxSetThreadPriority(t, 1);  // no thread: nothing happens
+    fxDestroyThread(t);
+    if (FX_UNDER_TSAN) GTEST_SKIP() << "cancellation is outside what the thread sanitizer models";
+    std::atomic<bool> ran{false};
+    t = fxCreateThread(Sleeper, &ran);
+    ASSERT_NE(t, nullptr);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(fxWaitThread(t, 0.2));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(190));
+    EXPECT_TRUE(ran);
+    fxSetThreadPriority(t, -1);
+    fxTerminateThread(t);
+    EXPECT_TRUE(fxWaitThread(t, 0.0));
+    fxDestroyThread(t);
 }
 
 TEST(Priority, ARaisedRequestNeverTakesARealTimeClass) {

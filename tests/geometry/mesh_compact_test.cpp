@@ -76,38 +76,7 @@ TEST(MeshCornerStream, ControlBitsChooseTheWidthOfEachIndex) {
     EXPECT_FALSE(empty.FromVMap(nullptr, &none) || empty.FromVMap(&map, nullptr));
 }
 
-TEST(MeshEncoder, MeshesSharingAMapComeBackWithTheirCornersMerged) {
-    FXMesh a, b;
-    // Vertex 4 repeats vertex 1's geometry with another colour, vertex 5 is
-    // never used, and vertex 3 is used before vertex 2.
-    MakeMesh(&a, 6, {0, 1, 3, 3, 4, 2, 2, 0, 4});
-    for (int k = 0; k < 8; ++k) a.vertices[4].f[k] = a.vertices[1].f[k];
-    MakeMesh(&b, 3, {2, 1, 0});  // a second mesh that shares one position with the first
-    for (int v = 0; v < 3; ++v)
-        for (float& f : b.vertices[v].f) f += 1000.0f;
-    for (int k = 0; k < 3; ++k) b.vertices[0].f[k] = a.vertices[0].f[k];
-
-    // Both meshes share one map; each decodes from its own stream.
-    FXVectorMap map;
-    FXNumPool pa(64), pb(64);
-    a.ToVMap(&map, &pa);
-    b.ToVMap(&map, &pb);
-    EXPECT_EQ(std::make_pair(map.numPos, map.numTex), std::make_pair(4 + 2, 4 + 3));  // each distinct vector once
-    FXMesh ra, rb, ca, cb;
-    Header(&ra, a.vertexCount, a.indexCount);
-    Header(&rb, b.vertexCount, b.indexCount);
-    ASSERT_TRUE(ra.FromVMap(&map, &pa) && rb.FromVMap(&map, &pb));
-    ca.Copy(&a);
-    cb.Copy(&b);
-    ca.ApplyRedir();
-    cb.ApplyRedir();
-    EXPECT_EQ(ca.vertexCount, 4);
-    EXPECT_EQ(Indices(ca), (std::vector<int32_t>{0, 1, 2, 2, 1, 3, 3, 0, 1}));
-    ExpectSameGeometry(ra, ca);
-    ExpectSameGeometry(rb, cb);
-}
-
-TEST(MeshEncoder, AMeshInDecodedFormComesBackUnchangedWithIndicesOfEveryWidth) {
+TEST(MeshEncoder, MergedMeshesRoundTripWithIndicesOfEveryWidth) {
     const int n = 70000;  // enough distinct vectors that indices need bytes, words and ints
     std::vector<int32_t> idx;
     for (int i = 0; i < n; i += 2) idx.insert(idx.end(), {i, i + 1, i / 2});
@@ -125,6 +94,15 @@ TEST(MeshEncoder, AMeshInDecodedFormComesBackUnchangedWithIndicesOfEveryWidth) {
     ASSERT_TRUE(back.FromVMap(&map, &pool));
     ExpectSameGeometry(back, m);
     EXPECT_EQ(pool.readOffset, pool.used);
+    // Merging: vertex 4 repeats vertex 1's geometry with another colour,
+    // vertex 5 is never used, and vertex 3 is used before vertex 2.
+    FXMesh a;
+    MakeMesh(&a, 6, {0, 1, 3, 3, 4, 2, 2, 0, 4});
+    for (int k = 0; k < 8; ++k) a.vertices[4].f[k] = a.vertices[1].f[k];
+    a.ApplyRedir();
+    EXPECT_EQ(a.vertexCount, 4);
+    EXPECT_EQ(Indices(a), (std::vector<int32_t>{0, 1, 2, 2, 1, 3, 3, 0, 1}));
+    EXPECT_EQ(Floats(a, 0), (std::vector<float>{0, 100, 300, 200}));
     MakeMesh(&bad, 2, {0, 1, 2});  // indices outside the vertices: nothing is encoded
     bad.ToVMap(&badMap, &badPool);
     EXPECT_EQ(std::make_pair(badPool.used, badMap.numPos), std::make_pair(0, 0));
