@@ -69,18 +69,33 @@ TEST_F(CanvasSave, PictureInEveryWritableTypeIsUprightAndRoundTrips) {
 }
 
 TEST_F(CanvasSave, MaskIsTheAlphaAsGreyAndLoadsBackAsTheSameAlpha) {
-    std::string path = F("mask.png");
-    ASSERT_TRUE(c_.SaveToMask(path.c_str()));
-    std::vector<uint32_t> px = ReadBack(path, 6, 4);
+    FXCanvas m, none;  // the picture without its alpha, to put masks on
+    m.Copy(&c_);
     for (int y = 0; y < 4; y++)
-        for (int x = 0; x < 6; x++) EXPECT_EQ(px[y * 6 + x], Rgba(A(x, y), A(x, y), A(x, y), 255)) << x << "," << y;
+        for (int x = 0; x < 6; x++) m.pixmap.Row(y)[x] |= 0xFF000000u;
+    for (const char* ext : {"png", "bmp"}) {  // a BMP stores its rows bottom-up
+        SCOPED_TRACE(ext);
+        std::string path = F(std::string("mask.") + ext);
+        ASSERT_TRUE(c_.SaveToMask(path.c_str()));
+        std::vector<uint32_t> px = ReadBack(path, 6, 4);
+        ASSERT_TRUE(m.LoadMask(path.c_str()));  // the mask's blue becomes the alpha
+        for (int y = 0; y < 4; y++)
+            for (int x = 0; x < 6; x++) {
+                EXPECT_EQ(px[y * 6 + x], Rgba(A(x, y), A(x, y), A(x, y), 255)) << x << "," << y;
+                EXPECT_EQ(Px(m, x, y), Want(x, y, true)) << x << "," << y;
+            }
+    }
+    // A smaller mask leaves the rest transparent.
     ASSERT_TRUE(c_.SaveToMask1(F("mask1.png").c_str(), 1, 0, 3, 1));
     EXPECT_EQ(ReadBack(F("mask1.png"), 2, 1), (std::vector<uint32_t>{Rgba(0, 0, 0, 255), Rgba(255, 255, 255, 255)}));
-    for (int y = 0; y < 4; y++)
-        for (int x = 0; x < 6; x++) c_.pixmap.Row(y)[x] |= 0xFF000000u;
-    ASSERT_TRUE(c_.LoadMask(path.c_str()));
-    for (int y = 0; y < 4; y++)
-        for (int x = 0; x < 6; x++) EXPECT_EQ(Px(c_, x, y), Want(x, y, true));
+    ASSERT_TRUE(m.LoadMask(F("mask1.png").c_str()));
+    EXPECT_EQ(std::make_tuple(Px(m, 0, 0), Px(m, 1, 0), Px(m, 5, 3) >> 24), std::make_tuple(Want(0, 0, false) & 0xFFFFFF, Want(1, 0, false), 0u));
+    // Wider, or fitting the buffer but not the used area; no picture; no file.
+    for (const char* size : {"7x4", "8x4", "6x5"}) {
+        ASSERT_TRUE(imgtest::Convert(std::string("-size ") + size + " xc:blue '" + F("big.png") + "'"));
+        EXPECT_FALSE(m.LoadMask(F("big.png").c_str())) << size;
+    }
+    EXPECT_FALSE(none.LoadMask(F("mask1.png").c_str()) || m.LoadMask(nullptr) || m.LoadMask(F("missing.png").c_str()));
 }
 
 TEST_F(CanvasSave, EmptyOutsideOrUnwritableGiveFalseAndWriteNothing) {
