@@ -35,7 +35,7 @@ TEST(FXStr, EveryEditStopsAt1023Characters) {
     EXPECT_EQ(s.text[1023], 0);
 }
 
-TEST(FXStr, CharEditsAndComparisons) {
+TEST(FXStr, CharEditsComparisonsAndTrimming) {
     FXStr s("abc");
     s.InsertChar('x');
     EXPECT_STREQ(s.text, "xabc");
@@ -51,15 +51,10 @@ TEST(FXStr, CharEditsAndComparisons) {
               "110100");
     FXStr a("abc");
     EXPECT_EQ(Bits({a.nCompare("ab", 2), a.Compare("ab"), a.iCompare("ABC"), a.Compare("ABC")}), "1010");
-}
-
-TEST(FXStr, TrimSpaces) {
-    char a[] = "  a b \t", b[] = "   ", c[] = "\xe9t\xe9 ";
-    EXPECT_EQ(localTrimSpaces(a, 7), 3);
-    EXPECT_STREQ(a, "a b");
-    EXPECT_EQ(localTrimSpaces(b, 3), 0);
-    EXPECT_STREQ(b, "");
-    EXPECT_EQ(localTrimSpaces(c, 4), 3);  // bytes above 127 are text, not white space
+    char t[] = "  a b \t", blank[] = "   ", high[] = "\xe9t\xe9 ";
+    int nt = localTrimSpaces(t, 7), nb = localTrimSpaces(blank, 3);
+    EXPECT_EQ(std::to_string(nt) + t + "|" + std::to_string(nb) + blank, "3a b|0");
+    EXPECT_EQ(localTrimSpaces(high, 4), 3);  // bytes above 127 are text, not white space
 }
 
 TEST(FXStr, StoredFormsRoundTripAndPathsAreStoredRelative) {

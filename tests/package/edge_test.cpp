@@ -60,7 +60,12 @@ TEST(PackageEdge, NoIdIsGivenPastTheLargest) {
         FXPackage p;
         ASSERT_TRUE(p.Load(pck.c_str()));
         FXStr a(dir.File("a.bin").c_str()), b(dir.File("b.bin").c_str());
+        FXStr again(a.text), empty;
         int ra = p.AddDataFile1(&a), rb = p.AddDataFile1(&b);
+        // The same file again needs no new id; an empty name stays empty.
+        int rAgain = p.AddDataFile1(&again);
+        EXPECT_EQ(std::make_pair(rAgain, std::string(again.text)), std::make_pair(ra, std::string(a.text)));
+        EXPECT_TRUE(p.AddDataFile1(&empty) == 1 && empty.IsEmpty());
         EXPECT_EQ(ra > 0, top < INT32_MAX);
         EXPECT_STREQ(a.text, ra > 0 ? "2147483647" : dir.File("a.bin").c_str());
         EXPECT_EQ(std::make_pair(rb, std::string(b.text)), std::make_pair(-1, dir.File("b.bin")));

@@ -34,20 +34,6 @@ TEST_F(Package, SaveWritesTheFormatByteForByte) {
     EXPECT_EQ(std::make_tuple(e.nameServer.base, RecordText(&e, 0), e.GetDataType(0)), std::make_tuple(0, "<none>", -1));
 }
 
-TEST_F(Package, PendingFilesAreRegisteredOnceAndAppendedToLoadedRecords) {
-    WriteFile(P("a.pck"), PackageFile({{4, -1, "four"}}, false));
-    WriteFile(P("b.gif"), "GIF");
-    WriteFile(P("B.gif"), "gif");
-    FXPackage p;
-    ASSERT_TRUE(p.Load(P("a.pck").c_str()));
-    FXStr a(P("b.gif").c_str()), again(P("b.gif").c_str()), other(P("B.gif").c_str()), e;
-    for (FXStr* s : {&a, &again, &other, &e}) EXPECT_EQ(p.AddDataFile1(s), 1);
-    EXPECT_EQ(std::string(a.text) + again.text + other.text + e.text, "556");  // letter case makes another file
-    ASSERT_EQ(p.pendingFiles.count, 2);
-    ASSERT_TRUE(p.Save(P("c.pck").c_str(), 0));
-    EXPECT_EQ(ReadFile(P("c.pck")), PackageFile({{4, -1, "four"}, {5, 1078, "GIF"}, {6, 1078, "gif"}}, false));
-}
-
 TEST(Scramble, IsAPlainTransposeOfTheLeadingSquare) {
     // A 3 x 3 square with one byte left over, and squares larger than one
     // tile and not a multiple of it.
