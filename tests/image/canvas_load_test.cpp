@@ -11,7 +11,6 @@
 #include "math/3dmath.h"
 #include "package/package.h"
 
-using imgtest::Hex;
 using imgtest::Px;
 using imgtest::Rgba;
 
@@ -26,7 +25,7 @@ protected:
         const uint32_t want[4] = {kRed, Rgba(0, 255, 0, 255), Rgba(0, 0, 255, 255), kWhite};
         for (int q = 0; q < 4; ++q) {
             uint32_t p = Px(c, (1 + 2 * (q % 2)) * w / 4, (1 + 2 * (q / 2)) * h / 4);
-            EXPECT_TRUE(imgtest::Near(p, want[q], tol)) << what << " quadrant " << q << " " << Hex(p);
+            EXPECT_TRUE(imgtest::Near(p, want[q], tol)) << what << " quadrant " << q << " " << std::hex << p;
         }
     }
 };

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -37,19 +39,25 @@ inline bool MakeQuadrants(const std::string& path, int w, int h, const std::stri
     return Convert(std::string(a) + extra + " '" + prefix + path + "'");
 }
 
-// The pixels of a picture file as ImageMagick sees them (upright), 8-bit
-// RGBA, top row first.
-inline bool ReadRgba(const std::string& path, int* w, int* h, std::vector<uint8_t>* px) {
-    FILE* p = popen(("convert '" + path + "' -auto-orient -format '%w %h' info:").c_str(), "r");
-    if (!p) return false;
-    int n = fscanf(p, "%d %d", w, h);
-    pclose(p);
+// ImageMagick's description of a picture file, in the given format.
+inline std::string Info(const std::string& path, const std::string& format) {
+    FILE* p = popen(("convert '" + path + "' -auto-orient -format '" + format + "' info:").c_str(), "r");
+    std::string s = p ? fxtest::Drain(p) : "";
+    if (p) pclose(p);
+    return s;
+}
+
+// The pixels of a w x h picture file as ImageMagick sees them (upright),
+// top row first.
+inline std::vector<uint32_t> ReadBack(const std::string& path, int w, int h) {
+    EXPECT_EQ(Info(path, "%wx%h"), std::to_string(w) + "x" + std::to_string(h)) << path;
     std::string raw = path + ".raw";
-    if (n != 2 || !Convert("'" + path + "' -auto-orient -depth 8 'rgba:" + raw + "'")) return false;
+    EXPECT_TRUE(Convert("'" + path + "' -auto-orient -depth 8 'rgba:" + raw + "'")) << path;
     std::string b = fxtest::ReadFile(raw);
     remove(raw.c_str());
-    px->assign(b.begin(), b.end());
-    return b.size() == static_cast<size_t>(*w) * *h * 4;
+    std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+    memcpy(px.data(), b.data(), std::min(b.size(), px.size() * 4));  // RGBA bytes: the pixels, on a little-endian machine
+    return px;
 }
 
 inline uint32_t Rgba(int r, int g, int b, int a) {
@@ -64,12 +72,6 @@ inline bool Near(uint32_t a, uint32_t b, int tol) {
         if (d < -tol || d > tol) return false;
     }
     return true;
-}
-
-inline std::string Hex(uint32_t p) {
-    char b[16];
-    snprintf(b, sizeof b, "%08x", p);
-    return b;
 }
 
 // Decodes bytes held in a string, as a package record would hand them over.

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <tuple>
 
@@ -56,8 +55,7 @@ struct Pic {
         uint32_t p = Pixel(x, y);
         return static_cast<int>((299 * (p & 0xFF) + 587 * ((p >> 8) & 0xFF) + 114 * ((p >> 16) & 0xFF)) / 1000);
     }
-    // Pixels of the rectangle with alpha in [lo, hi] and luminance in
-    // [llo, lhi].
+    // Pixels of the rectangle with alpha in [lo, hi] and luminance in [llo, lhi].
     int Count(int x0, int y0, int x1, int y1, int lo, int hi, int llo = 0, int lhi = 255) {
         int n = 0;
         for (int y = y0; y < y1; y++)
@@ -81,12 +79,6 @@ protected:
         devil_ = fxLoadDevil();
     }
     static void TearDownTestSuite() { fxUnloadDevil(); }
-    // The entry decoded as the show decodes it.
-    static std::unique_ptr<Pic> Load(int id) {
-        std::unique_ptr<Pic> p(new Pic);
-        if (!devil_ || !p->c.CreateFromPictCN(&pck_, id)) p.reset();
-        return p;
-    }
     static inline fxtest::TempDir* dir_ = nullptr;
     static inline std::string path_;
     static inline ToolRun run_;
@@ -102,8 +94,8 @@ TEST_F(ContentPackage, HoldsThePlannedEntriesAtTheirSizesAndShapesWithColouredCl
     for (const Plan& p : kPlans) {
         SCOPED_TRACE(p.id);
         EXPECT_EQ(pck_.GetDataType(p.id), p.type);
-        std::unique_ptr<Pic> c = Load(p.id);
-        ASSERT_TRUE(c);
+        Pic pic, *c = &pic;  // decoded as the show decodes it
+        ASSERT_TRUE(devil_ && pic.c.CreateFromPictCN(&pck_, p.id));
         int w = p.w, h = p.h;
         EXPECT_EQ(std::make_pair(c->c.GetWidth(), c->c.GetHeight()), std::make_pair(w, h));
         EXPECT_EQ(c->c.opaque, p.type != P);
