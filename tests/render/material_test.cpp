@@ -107,4 +107,19 @@ TEST_F(Mtl, UnknownTokensAreReportedAndHostileFilesStayInBounds) {
     EXPECT_EQ(lib.Count(), 0);
 }
 
+// Lookups ask the parent first, and a loop of parents must not hang them.
+TEST(FXMatlib, ParentFirstEvenThroughALoopOfParents) {
+    FXMaterial own, parentRed;
+    own.name.Set("red");
+    parentRed.name.Set("red");
+    FXMatlib parent, lib;
+    parent.AddMaterial(&parentRed);
+    lib.parent = &parent;
+    lib.AddMaterial(&own);
+    parent.parent = &lib;
+    EXPECT_EQ(lib.FindMaterial("red"), &parentRed);
+    EXPECT_EQ(lib.FindMaterial("blue"), nullptr);
+    parent.parent = nullptr;
+}
+
 }  // namespace
