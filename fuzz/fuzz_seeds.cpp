@@ -9,33 +9,20 @@
 #include <string>
 
 #include "anim/phaser.h"
+#include "geometry/desk.h"
 #include "geometry/mesh.h"
 #include "package/data.h"
 
 namespace {
 
-// A w x h grid over -1..1 with front texture coordinates and two triangles
-// per cell.
+// A w x h desk grid (two triangles per cell), bent in depth, with front
+// texture coordinates.
 void localGrid(FXMesh* m, int w, int h, float bend) {
-    m->Realloc((w + 1) * (h + 1), w * h * 6);
-    for (int y = 0; y <= h; ++y)
-        for (int x = 0; x <= w; ++x) {
-            float* r = m->vertices[y * (w + 1) + x].f;
-            for (int k = 0; k < FX_VTX_FLOATS; ++k) r[k] = 0.0f;
-            r[0] = -1.0f + 2.0f * x / w;
-            r[1] = 1.0f - 2.0f * y / h;
-            r[2] = bend * sinf(static_cast<float>(x + y));
-            r[5] = 1.0f;
-            for (int k = 8; k < 12; ++k) r[k] = 1.0f;
-        }
+    FXDesk d;
+    d.Create(w, h);
+    m->Copy(&d.mesh);
+    for (int i = 0; i < m->vertexCount; ++i) m->vertices[i].f[2] = bend * sinf(static_cast<float>(i));
     m->ComputeFrontTexCoords();
-    int k = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            int a = y * (w + 1) + x, b = a + 1, c = a + w + 1, d = c + 1;
-            int tri[6] = {a, c, b, b, c, d};
-            for (int t : tri) m->indices[k++] = t;
-        }
 }
 
 // Writes dir/name with the given writer.

@@ -82,7 +82,6 @@ TEST_F(Traces, ASecondOpenLeavesItsNoticeInTheFirstLog) {
     fxCloseTraces();
     EXPECT_FALSE(fxOpenTraces(dir_.File("no/such/folder.log").c_str()));
     EXPECT_FALSE(fxTracesOpened());
-    trc("silent\n");
 }
 
 TEST_F(Traces, ErrmsgLogsAndAnswersOk) {

@@ -54,11 +54,4 @@ inline void ExpectSameGeometry(const FXMesh& a, const FXMesh& b) {
     EXPECT_EQ(Indices(a), Indices(b));
 }
 
-inline void ExpectIndicesInside(const FXMesh& m) {
-    ASSERT_TRUE(m.indexCount >= 0 && m.vertexCount >= 0);
-    ASSERT_LE(m.vertexCount, m.vertexCapacity);
-    ASSERT_LE(m.indexCount, m.indexCapacity);
-    for (int k = 0; k < m.indexCount; ++k) ASSERT_TRUE(m.indices[k] >= 0 && m.indices[k] < m.vertexCount) << "index " << k;
-}
-
 }  // namespace meshtest

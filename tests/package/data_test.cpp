@@ -6,18 +6,23 @@
 
 namespace {
 
-class Data : public ScratchTest {
-protected:
-    // Save or Load through a FILE of the scratch folder.
-    template <class T>
-    bool ViaFile(T* x, const std::string& name, bool save) {
-        FILE* f = fopen(P(name).c_str(), save ? "wb" : "rb");
-        if (!f) return false;
-        bool ok = save ? x->Save(f) : x->Load(f);
-        fclose(f);
-        return ok;
-    }
-};
+// The file form: what Save writes, and whether Load takes the bytes.
+template <class T>
+std::string Saved(const T& x) {
+    FILE* f = tmpfile();
+    EXPECT_TRUE(x.Save(f));
+    std::string b = fxtest::StreamBytes(f);
+    fclose(f);
+    return b;
+}
+
+template <class T>
+bool Loaded(T* x, const std::string& bytes) {
+    FILE* f = fxtest::StreamWith(bytes);
+    bool ok = x->Load(f);
+    fclose(f);
+    return ok;
+}
 
 int32_t F(float f) {
     int32_t i;
@@ -41,21 +46,19 @@ TEST(NumPool, ReadsStopAtUsedAndSurviveGrowth) {
     EXPECT_EQ(b, 3);
 }
 
-TEST_F(Data, PoolFileAndRecordFormsAgreeAndLyingSizesAreCut) {
+TEST(Data, PoolFileAndRecordFormsAgreeAndLyingSizesAreCut) {
     FXNumPool p;
     std::string want = Le32({10});
     for (int i = 0; i < 10; ++i) {
         p.PushByte(static_cast<unsigned char>(i * 11));
         want += static_cast<char>(i * 11);
     }
-    ASSERT_TRUE(ViaFile(&p, "pool", true));
-    EXPECT_EQ(fxtest::ReadFile(P("pool")), want);
+    EXPECT_EQ(Saved(p), want);
     std::string lie = Le32({0x7fffffff}, "\x09\x08");  // a size larger than the bytes behind it
-    fxtest::WriteFile(P("lie"), lie);
     for (const std::string& b : {want, lie}) {
         bool sound = b == want;
         FXNumPool q, r;
-        EXPECT_EQ(ViaFile(&q, sound ? "pool" : "lie", false), sound);
+        EXPECT_EQ(Loaded(&q, b), sound);
         Cursor c(b);
         EXPECT_EQ(r.LoadC(nullptr, &c.d), sound);
         EXPECT_EQ(c.d.remaining, 0);
@@ -81,7 +84,7 @@ struct MapFromRecord : Cursor {
     explicit MapFromRecord(std::string bytes) : Cursor(std::move(bytes)) { EXPECT_TRUE(m.LoadC(nullptr, &d)); }
 };
 
-TEST_F(Data, MapRecordAndFileFormsAgreeAndSevenPositionFloatsMakeTwoVectors) {
+TEST(Data, MapRecordAndFileFormsAgreeAndSevenPositionFloatsMakeTwoVectors) {
     MapFromRecord r(MapRecord(7, 6, 4));
     FXVectorMap& m = r.m;
     EXPECT_EQ((std::vector<int>{m.numPos, m.pos.count, m.numNorm, m.numTex, r.d.remaining}),
@@ -97,12 +100,10 @@ TEST_F(Data, MapRecordAndFileFormsAgreeAndSevenPositionFloatsMakeTwoVectors) {
     EXPECT_EQ(m.firstPos.count, 7);
 
     std::string b = MapRecord(6, 3, 2);
-    fxtest::WriteFile(P("map"), b);
     FXVectorMap f;
-    ASSERT_TRUE(ViaFile(&f, "map", false));
+    ASSERT_TRUE(Loaded(&f, b));
     EXPECT_EQ(f.numPos, 2);
-    ASSERT_TRUE(ViaFile(&f, "map2", true));
-    EXPECT_EQ(fxtest::ReadFile(P("map2")), b);
+    EXPECT_EQ(Saved(f), b);
     MapFromRecord liar(Le32({0x7fffffff, F(1.0f)}));  // a lying count stays bounded
     EXPECT_LE(liar.m.pos.count, 1 + FX_PCK_MAX_ZERO_FILL);
     EXPECT_EQ(liar.m.norm.count, 0);

@@ -101,7 +101,6 @@ TEST_F(Package, TmpFilesAreDeletedAndDestroyKeepsTheNames) {
     p.Destroy();
     EXPECT_EQ(p.tmpFiles.count + p.GetRecordCount(), 0);
     EXPECT_EQ(p.nameServer.FindId("kept"), 4);
-    p.Destroy();
 }
 
 TEST_F(Package, FailedSaveOrLoadLeavesFileAndPackageAsTheyShould) {
