@@ -169,7 +169,6 @@ TEST_F(CanvasLoad, MissingCorruptAndTruncatedDataGiveFalseAndKeepThePicture) {
     ASSERT_TRUE(imgtest::Convert("-seed 7 -size 96x64 plasma:fractal -quality 90 '" + jpg + "'"));
     ASSERT_TRUE(imgtest::Convert("-size 96x64 gradient:red-blue -type TrueColor -depth 8 '" + png + "'"));
     std::string j = fxtest::ReadFile(jpg), p = fxtest::ReadFile(png), pc = p, ph = p;
-    ASSERT_GT(j.size(), 200u);
     for (size_t i = p.size() / 2; i < p.size() / 2 + 40 && i < pc.size(); i++) pc[i] ^= 0x5a;
     ph[20] ^= 0x01;  // IHDR changed: its checksum no longer fits
     struct Bad {
@@ -192,9 +191,7 @@ TEST_F(CanvasLoad, MissingCorruptAndTruncatedDataGiveFalseAndKeepThePicture) {
     for (Bad& b : bad) {
         SCOPED_TRACE(b.what);
         EXPECT_FALSE(imgtest::LoadBuf(&c, b.type, b.data));
-        if (b.asFile) {
-            EXPECT_FALSE(c.CreateFromPict(Write(b.type == FX_IL_JPG ? "bad.jpg" : "bad.png", b.data).c_str()));
-        }
+        EXPECT_FALSE(b.asFile && c.CreateFromPict(Write(b.type == FX_IL_JPG ? "bad.jpg" : "bad.png", b.data).c_str()));
         EXPECT_EQ(std::make_pair(c.GetWidth(), c.GetHeight()), std::make_pair(96, 64));
         EXPECT_TRUE(std::vector<uint32_t>(c.pixmap.pixels, c.pixmap.pixels + c.pixmap.capacity) == before);
     }

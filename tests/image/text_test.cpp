@@ -1,7 +1,6 @@
 // Text drawn into canvases with FreeType: the size rule (advances by cell
 // height), the alpha rule (coverage times the colour's alpha) and the colour
 // rule (the colour's red, green and blue in every pixel).
-#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,20 +57,14 @@ TEST_F(Text, PixelsCarryTheColourAndCoverageTimesItsAlphaAndSitOnTheBaseline) {
     std::vector<uint32_t> pc = Pixels(c), ph = Pixels(half);
     ASSERT_EQ(pc.size(), ph.size());
     int full = 0, empty = 0, partial = 0;
-    uint32_t maxHalf = 0;
     for (size_t i = 0; i < pc.size(); i++) {
         uint32_t a = pc[i] >> 24;
         EXPECT_EQ(pc[i] & 0x00FFFFFFu, 0x00007FFFu) << i;  // red 255, green 127, blue 0
         EXPECT_EQ(ph[i], static_cast<uint32_t>(static_cast<float>(a) * 0.5f) << 24 | 0x00007FFFu) << i;
-        full += a == 255;
-        empty += a == 0;
-        partial += a > 0 && a < 255;
-        maxHalf = std::max(maxHalf, ph[i] >> 24);
+        (a == 255 ? full : a == 0 ? empty : partial)++;
     }
-    EXPECT_GT(full, 20);  // the stems of H and i
-    EXPECT_GT(empty, full);
-    EXPECT_GT(partial, 0);  // anti-aliased edges
-    EXPECT_EQ(maxHalf, 127u);
+    // The stems of H and i, more background, and anti-aliased edges.
+    EXPECT_TRUE(full > 20 && empty > full && partial > 0) << full << " " << empty << " " << partial;
     auto inkRows = [&](const char* text) {
         EXPECT_TRUE(c.CreateFromText(text, &font_, white_));
         int top = -1, bottom = -1;

@@ -89,8 +89,7 @@ protected:
 TEST_F(ContentPackage, HoldsThePlannedEntriesAtTheirSizesAndShapesWithColouredClearPixels) {
     ASSERT_EQ(run_.status, 0) << run_.out;
     EXPECT_EQ(pck_.GetRecordCount(), kCount);
-    EXPECT_EQ(pck_.GetDataPtr(30), nullptr);
-    EXPECT_EQ(pck_.GetDataPtr(57), nullptr);
+    EXPECT_TRUE(!pck_.GetDataPtr(30) && !pck_.GetDataPtr(57));
     for (const Plan& p : kPlans) {
         SCOPED_TRACE(p.id);
         EXPECT_EQ(pck_.GetDataType(p.id), p.type);
@@ -147,12 +146,10 @@ TEST_F(ContentPackage, HoldsThePlannedEntriesAtTheirSizesAndShapesWithColouredCl
 TEST_F(ContentPackage, SameBytesOnEveryRunAndScrambledHoldsTheSame) {
     ASSERT_EQ(run_.status, 0) << run_.out;
     ToolRun again = RunBuilder("'" + dir_->File("again") + "'"), s = RunBuilder("--scramble '" + dir_->File("scrambled") + "'");
-    ASSERT_EQ(again.status, 0) << again.out;
-    EXPECT_TRUE(Has(again.out, "xxdata.dat"));
+    ASSERT_TRUE(again.status == 0 && Has(again.out, "xxdata.dat")) << again.out;
     EXPECT_EQ(Entries(dir_->File("again")), 1);  // the pictures' work folder is gone again
     std::string a = fxtest::ReadFile(path_);
-    ASSERT_FALSE(a.empty());
-    EXPECT_TRUE(a == fxtest::ReadFile(dir_->File("again/xxdata.dat"))) << "two runs wrote different packages";
+    EXPECT_TRUE(!a.empty() && a == fxtest::ReadFile(dir_->File("again/xxdata.dat"))) << "two runs wrote different packages";
     ASSERT_EQ(s.status, 0) << s.out;
     FXPackage sp;
     ASSERT_TRUE(sp.Load(dir_->File("scrambled/xxdata.dat").c_str()));
@@ -168,8 +165,7 @@ TEST(ContentBuilder, KeepsThePicturesWhenAsked) {
     fxtest::TempDir dir;
     std::string out = dir.File("deep/er/out/");
     ToolRun r = RunBuilder("--pictures '" + out + "'");
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(fs::exists(out + "xxdata.dat"));
+    ASSERT_TRUE(r.status == 0 && fs::exists(out + "xxdata.dat")) << r.out;
     EXPECT_EQ(Entries(out + "pictures"), kCount);
     EXPECT_TRUE(fs::exists(out + "pictures/38_frame_overlay.png") && fs::exists(out + "pictures/31_gallery_studio.jpg"));
 }
@@ -187,16 +183,12 @@ TEST(ContentBuilder, HelpListUsageErrorsAndFailures) {
     fxtest::TempDir dir;
     fxtest::WriteFile(dir.File("file"), "not a folder");
     ToolRun r = RunBuilder("'" + dir.File("file/sub") + "'");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Has(r.out, dir.File("file/sub"))) << r.out;
-    EXPECT_FALSE(fs::exists(dir.File("file/sub")));
+    EXPECT_TRUE(r.status == 1 && Has(r.out, dir.File("file/sub")) && !fs::exists(dir.File("file/sub"))) << r.out;
     fxtest::TempDir in;
     ASSERT_TRUE(fs::create_directories(in.File("xxdata.dat/keep")));
     r = RunBuilder("'" + in.path() + "'");
-    EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_TRUE(Has(r.out, "xxdata.dat"));
-    EXPECT_TRUE(fs::exists(in.File("xxdata.dat/keep")));
-    EXPECT_EQ(Entries(in.path()), 1);
+    EXPECT_TRUE(r.status == 1 && Has(r.out, "xxdata.dat")) << r.out;
+    EXPECT_TRUE(fs::exists(in.File("xxdata.dat/keep")) && Entries(in.path()) == 1);
 }
 
 }  // namespace
