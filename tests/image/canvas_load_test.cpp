@@ -37,11 +37,8 @@ TEST_F(CanvasLoad, EveryPackageTypeDecodesTopRowFirstFromFilesAndBuffers) {
         const char *ext, *prefix, *extra;
         int type, tol;  // DevIL's type code, as the package records it; JPEG is lossy
     } types[] = {
-        {"png", "", "", FX_IL_PNG, 0},
-        {"jpg", "", "", FX_IL_JPG, 12},
-        {"bmp", "BMP3:", "", FX_IL_BMP, 0},
-        {"tga", "", " -orient TopLeft", FX_IL_TGA, 0},
-        {"tga", "", " -flip -orient BottomLeft", FX_IL_TGA, 0},
+        {"png", "", "", FX_IL_PNG, 0}, {"jpg", "", "", FX_IL_JPG, 12}, {"bmp", "BMP3:", "", FX_IL_BMP, 0},
+        {"tga", "", " -orient TopLeft", FX_IL_TGA, 0}, {"tga", "", " -flip -orient BottomLeft", FX_IL_TGA, 0},
         {"gif", "", "", FX_IL_GIF, 0},
     };
     for (const Type& t : types) {
@@ -116,21 +113,16 @@ TEST_F(CanvasLoad, ResizeScalesWhileLoadingAndRefusesAbsurdScales) {
     std::string path = F("big.jpg");
     ASSERT_TRUE(imgtest::MakeQuadrants(path, 128, 64));
     FXCanvas c;
-    struct Case {
-        float sx, sy;
-        int w, h;  // 128 x 0.3 = 38.4 is truncated toward zero
-    } cases[] = {{0.5f, 0.25f, 64, 16}, {0.3f, 1.0f, 38, 64}, {2.0f, 2.0f, 256, 128}};
-    for (const Case& k : cases) {
-        ASSERT_TRUE(c.CreateFromPictResize(path.c_str(), k.sx, k.sy));
-        EXPECT_EQ(std::make_pair(c.GetWidth(), c.GetHeight()), std::make_pair(k.w, k.h));
-        ExpectQuadrants(c, k.w, k.h, 16, "resized");
+    // 128 x 0.3 = 38.4 is truncated toward zero.
+    for (auto [sx, sy, w, h] : {std::tuple{0.5f, 0.25f, 64, 16}, {0.3f, 1.0f, 38, 64}, {2.0f, 2.0f, 256, 128}}) {
+        ASSERT_TRUE(c.CreateFromPictResize(path.c_str(), sx, sy));
+        EXPECT_EQ(std::make_pair(c.GetWidth(), c.GetHeight()), std::make_pair(w, h));
+        ExpectQuadrants(c, w, h, 16, "resized");
     }
     // Of a 40 x 20 picture: to nothing, or to 40 x 10000, which the scaler refuses.
     ASSERT_TRUE(imgtest::MakeQuadrants(path = F("small.png"), 40, 20));
-    for (float s : {0.0f, 0.01f, -1.0f, NAN, INFINITY, 1e6f, 500.0f}) {
-        EXPECT_FALSE(c.CreateFromPictResize(path.c_str(), s, 1.0f)) << s;
-        EXPECT_FALSE(c.CreateFromPictResize(path.c_str(), 1.0f, s)) << s;
-    }
+    for (float s : {0.0f, 0.01f, -1.0f, NAN, INFINITY, 1e6f, 500.0f})
+        EXPECT_FALSE(c.CreateFromPictResize(path.c_str(), s, 1.0f) || c.CreateFromPictResize(path.c_str(), 1.0f, s)) << s;
     EXPECT_EQ(std::make_pair(c.GetWidth(), c.GetHeight()), std::make_pair(256, 128));  // the picture stays
 }
 
