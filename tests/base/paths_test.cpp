@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../support/testutil.h"
@@ -13,21 +15,15 @@ namespace {
 
 std::string S(const char* p) { return p ? p : "(null)"; }
 
-struct Row {
-    std::string a, b, want;
-};
-
 TEST(Paths, TypePathsEndInTheirOwnKindOfSeparator) {
     std::string longPath = "/" + std::string(258, 'd');  // 259 characters still get theirs
-    for (const Row& r : std::vector<Row>{{"/data/velmira", "", "/data/velmira/"},
-                                         {"C:\\data", "", "C:\\data\\"},
-                                         {"C:\\data/mixed", "", "C:\\data/mixed\\"},
-                                         {"plain", "", "plain\\"},
-                                         {"", "", "\\"},
-                                         {"/already/", "", "/already/"},
-                                         {longPath, "", longPath + "/"}}) {
-        fxSetTypePath(1, r.a.c_str());
-        EXPECT_EQ(S(fxGetTypePath(1)), r.want);
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"/data/velmira", "/data/velmira/"}, {"C:\\data", "C:\\data\\"}, {"C:\\data/mixed", "C:\\data/mixed\\"},
+        {"plain", "plain\\"}, {"", "\\"}, {"/already/", "/already/"}, {longPath, longPath + "/"}};
+    for (const auto& [path, want] : rows) {
+        SCOPED_TRACE(path);
+        fxSetTypePath(1, path.c_str());
+        EXPECT_EQ(S(fxGetTypePath(1)), want);
     }
     fxSetTypePath(2, "/fonts");
     EXPECT_EQ(S(fxGetTypePath(2)), "/fonts/");
@@ -74,8 +70,7 @@ TEST(Paths, CurrentFolderWithEitherSeparator) {
     char old[4096];
     ASSERT_NE(getcwd(old, sizeof old), nullptr);
     std::string back = sub;
-    for (char& c : back)
-        if (c == '/') c = '\\';
+    std::replace(back.begin(), back.end(), '/', '\\');
     ASSERT_TRUE(fxSetActPath(back.c_str()));
     EXPECT_EQ(S(fxGetActPath()), sub + "/");
     ASSERT_TRUE(fxSetActPath(dir.path().c_str()));

@@ -1,7 +1,6 @@
 // The compact form: corner streams over a vector map, their decoding and
 // merging, the encoder, and damaged streams.
 #include <array>
-#include <string>
 #include <vector>
 
 #include "mesh_util.h"

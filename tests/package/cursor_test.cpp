@@ -7,17 +7,11 @@
 
 namespace {
 
-int32_t Bits(float f) {
-    int32_t i;
-    memcpy(&i, &f, 4);
-    return i;
-}
-
 TEST(Cursor, WritesAreLittleEndianAndReadBackAndBoolIsTrueOnlyForOne) {
     Cursor c(std::string(200, '\xee'));
-    FXArray ia, ib;
+    FXArray ia;
     FXStrArray sa, sb;
-    FXFloatArray fa, fb;
+    FXFloatArray fa;
     ia.PushInt(-1);
     ia.PushInt(400);
     sa.Push("one");
@@ -36,11 +30,11 @@ TEST(Cursor, WritesAreLittleEndianAndReadBackAndBoolIsTrueOnlyForOne) {
     c.d.WriteStringArray(&sa);
     c.d.WriteArray(&ia);
     c.d.WriteFloatArray(&fa);
-    std::string want = "\x01" + Le32({-123456789, Bits(3.5f), Bits(1), Bits(2), Bits(3), Bits(4), db[0], db[1], 4}, "name") +
-                       Le32({2, 3}, "one") + Le32({0, 2, -1, 400, 1, Bits(0.25f)});
+    std::string want = "\x01" + Le32({-123456789, FloatBits(3.5f), FloatBits(1), FloatBits(2), FloatBits(3), FloatBits(4)}) +
+                       Le32({db[0], db[1], 4}, "name") + Le32({2, 3}, "one") + Le32({0, 2, -1, 400, 1, FloatBits(0.25f)});
     EXPECT_EQ(c.b.substr(0, want.size()), want);
     c.d.InitData(&c.b[0], c.d.size - c.d.remaining);
-    // (Ints, floats and names read back in every loader's test.)
+    // (Ints, floats, names and lists read back in the loader tests.)
     c.d.ReadBlc(1 + 6 * 4);
     EXPECT_EQ(c.d.ReadDouble(), dv);
     c.d.ReadBlc(4 + 4);
@@ -48,13 +42,6 @@ TEST(Cursor, WritesAreLittleEndianAndReadBackAndBoolIsTrueOnlyForOne) {
     ASSERT_EQ(sb.count, 2);
     EXPECT_STREQ(sb.data[0], "one");
     EXPECT_EQ(sb.data[1], nullptr);  // an empty string reads back as none
-    c.d.ReadArray(&ib);
-    ASSERT_EQ(ib.count, 2);
-    EXPECT_EQ(ib.GetInt(1), 400);
-    c.d.ReadFloatArray(&fb);
-    ASSERT_EQ(fb.count, 1);
-    EXPECT_EQ(fb.data[0], 0.25f);
-    EXPECT_EQ(c.d.remaining, 0);
     c.d.Reseek();
     EXPECT_EQ(c.d.remaining, static_cast<int>(want.size()));
     Cursor bools(std::string("\x02\x01\xff", 3));

@@ -24,12 +24,6 @@ bool Loaded(T* x, const std::string& bytes) {
     return ok;
 }
 
-int32_t F(float f) {
-    int32_t i;
-    memcpy(&i, &f, 4);
-    return i;
-}
-
 TEST(NumPool, ReadsStopAtUsedAndSurviveGrowth) {
     FXNumPool p;
     for (int b : {1, 2, 3}) p.PushByte(static_cast<unsigned char>(b));
@@ -74,7 +68,7 @@ std::string MapRecord(int p, int n, int t) {
     std::string b;
     for (auto [count, base] : {std::pair{p, 0.0f}, {n, 100.0f}, {t, 200.0f}}) {
         b += Le32({count});
-        for (int i = 0; i < count; ++i) b += Le32({F(base + i)});
+        for (int i = 0; i < count; ++i) b += Le32({FloatBits(base + i)});
     }
     return b;
 }
@@ -104,7 +98,7 @@ TEST(Data, MapRecordAndFileFormsAgreeAndSevenPositionFloatsMakeTwoVectors) {
     ASSERT_TRUE(Loaded(&f, b));
     EXPECT_EQ(f.numPos, 2);
     EXPECT_EQ(Saved(f), b);
-    MapFromRecord liar(Le32({0x7fffffff, F(1.0f)}));  // a lying count stays bounded
+    MapFromRecord liar(Le32({0x7fffffff, FloatBits(1.0f)}));  // a lying count stays bounded
     EXPECT_LE(liar.m.pos.count, 1 + FX_PCK_MAX_ZERO_FILL);
     EXPECT_EQ(liar.m.norm.count, 0);
     EXPECT_EQ(liar.m.pos.data[0], 1.0f);

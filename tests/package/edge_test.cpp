@@ -8,10 +8,6 @@
 
 namespace {
 
-std::string Pkg(const std::vector<std::vector<int32_t>>& lists, const std::string& data) {
-    return PackageFile(Lists(lists) + data, false);
-}
-
 TEST(PackageEdge, ListsOfDifferentLengths) {
     const int32_t kJpg = FX_PCK_TYPE_JPG;
     struct Case {
@@ -31,7 +27,7 @@ TEST(PackageEdge, ListsOfDifferentLengths) {
         SCOPED_TRACE(c.what);
         fxtest::TempDir dir;
         fxtest::TraceCapture trace(dir);
-        std::string f = Pkg(c.lists, "xyz");
+        std::string f = PackageFile(Lists(c.lists) + "xyz", false);
         FXPackage p;
         ASSERT_TRUE(p.LoadFromMemory(f.data(), f.size()));
         EXPECT_EQ(std::make_tuple(RecordText(&p, 10), p.GetDataType(10), RecordText(&p, 11), p.GetDataType(11)),
@@ -53,7 +49,8 @@ TEST(PackageEdge, NoIdIsGivenPastTheLargest) {
         SCOPED_TRACE(top);
         fxtest::TempDir dir;
         fxtest::TraceCapture trace(dir);
-        const std::string pck = dir.File("p.pck"), before = Pkg({{top, 3}, {0, 1}, {1, 1}, {-1, -1}}, "ab");
+        const std::string pck = dir.File("p.pck");
+        const std::string before = PackageFile(Lists({{top, 3}, {0, 1}, {1, 1}, {-1, -1}}) + "ab", false);
         fxtest::WriteFile(pck, before);
         fxtest::WriteFile(dir.File("a.bin"), "A");
         fxtest::WriteFile(dir.File("b.bin"), "B");

@@ -117,14 +117,14 @@ TEST_F(Package, FailedSaveOrLoadLeavesFileAndPackageAsTheyShould) {
               std::make_tuple(1, 2, "old", "<none>"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);  // no temporary file left
     EXPECT_FALSE(q.Save(P("no/such/dir/x.dat").c_str(), 0));
-    // What is not a package leaves a loaded one empty.
-    WriteFile(P("short"), std::string("\x05\0\0", 3));
-    WriteFile(P("wrong"), Str("pck02") + Le32({0}));
-    WriteFile(P("cut"), Le32({50}, "pck01"));
-    for (const char* name : {"short", "wrong", "cut", "missing"}) {
+    // What is not a package, or no file at all, leaves a loaded one empty.
+    for (auto [name, bytes] : {std::pair{"short", std::string("\x05\0\0", 3)}, {"wrong", Str("pck02") + Le32({0})},
+                               {"cut", Le32({50}, "pck01")}, {"missing", std::string()}}) {
+        SCOPED_TRACE(name);
+        if (!bytes.empty()) WriteFile(P(name), bytes);
         ASSERT_TRUE(p.Load(P("pkg.dat").c_str()));
-        EXPECT_FALSE(p.Load(P(name).c_str())) << name;
-        EXPECT_EQ(std::make_pair(p.GetRecordCount(), RecordText(&p, 1)), std::make_pair(0, std::string("<none>"))) << name;
+        EXPECT_FALSE(p.Load(P(name).c_str()));
+        EXPECT_EQ(std::make_pair(p.GetRecordCount(), RecordText(&p, 1)), std::make_pair(0, std::string("<none>")));
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,13 @@
 #include "package/package.h"
 
 using fxtest::Le32;
+
+// The bits of a float, as the format stores them.
+inline int32_t FloatBits(float f) {
+    int32_t i;
+    memcpy(&i, &f, 4);
+    return i;
+}
 
 inline std::string Str(const std::string& s) { return Le32({static_cast<int32_t>(s.size())}, s); }
 
