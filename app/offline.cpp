@@ -9,6 +9,7 @@
 #include "base/file.h"
 #include "base/other.h"
 #include "base/paths.h"
+#include "base/trace.h"
 #include "image/canvas.h"
 
 namespace {
@@ -65,6 +66,8 @@ int LocalOffline::Run() {
     std::vector<double> times = launch_.times;
     std::sort(times.begin(), times.end());
     double t0 = fxGetTime();
+    // The start-up figures of the log count from the show's virtual start.
+    velmira.processStartTime = t0;
     int failures = 0;
     size_t next = 0;
     // Frame k is drawn at t0 + k x step. A requested time is taken from the
@@ -80,6 +83,7 @@ int LocalOffline::Run() {
             saved_ = false;
             file_ = localFrameFile(folder_, times[from]);
         }
+        trc("offline frame %d at %.3f s of the show\n", k, rel);
         gr.SetAct(true);
         velmira.sc.OnRender(&gr, fxGetTime());
         gr.SetAct(false);

@@ -150,6 +150,6 @@ void Scene::OnRender(PEnv* env, double t) {
         localSetsRun(env, t);
     localBanners(env, t);
     if (!d.first) env->RenderEnd();
-    if (++d.frames == 2) trc("first frame presented, %.3f s after the program started\n", t - a.processStartTime);
+    if (++d.frames == 2) trc("first frame presented, %.3f s after the start\n", t - a.processStartTime);
     d.first = false;
 }

@@ -168,10 +168,12 @@ void fxDestroyThread(void* p) {
     delete t;
 }
 
-// Per-thread nice values on Linux; refusals (no privilege) are ignored.
+// Per-thread nice values on Linux; refusals (no privilege) are ignored. A
+// raised request keeps the normal priority: a screen saver must never take
+// time from the desktop it covers, even when it runs as root.
 void fxSetThreadPriority(void* p, int prio) {
     LocalThread* t = static_cast<LocalThread*>(p);
     if (!t || !t->hasHandle || !t->id) return;
-    int nice = prio < 0 ? 10 : (prio > 0 ? -2 : 0);
+    int nice = prio < 0 ? 10 : 0;
     setpriority(PRIO_PROCESS, static_cast<id_t>(t->id), nice);
 }

@@ -94,7 +94,28 @@ TEST(Thread, TimedWaitsTimeOutAndTerminateEndsAThreadThatNeverReturns) {
     fxDestroyThread(t);
 }
 
-TEST(Priority, ARaisedRequestNeverTakesARealTimeClass) {
+struct Idler {
+    std::atomic<uint32_t> id{0};
+    std::atomic<bool> stop{false};
+};
+
+void Idle(void* p) {
+    Idler* s = static_cast<Idler*>(p);
+    s->id = fxGetCurrentThreadId();
+    while (!s->stop) fxSleep(0.001);
+}
+
+// Run as root, a raised request must still not take time from the desktop.
+TEST(Priority, ARaisedRequestNeverTakesARealTimeClassNorMoreThanNormal) {
+    Idler idler;
+    void* t = fxCreateThread(Idle, &idler);
+    ASSERT_NE(t, nullptr);
+    while (!idler.id) fxSleep(0.001);
+    fxSetThreadPriority(t, 1);
+    EXPECT_GE(getpriority(PRIO_PROCESS, idler.id), getpriority(PRIO_PROCESS, 0));
+    idler.stop = true;
+    EXPECT_TRUE(fxWaitThread(t, 5.0));
+    fxDestroyThread(t);
     int before = getpriority(PRIO_PROCESS, 0);
     fxSetAppPriority(1);
     EXPECT_EQ(sched_getscheduler(0), SCHED_OTHER);
