@@ -36,15 +36,19 @@ bool localIsRoot(const std::string& folder) {
 
 }  // namespace
 
+bool fxDataFolderTooLong(const std::string& folder) {
+    // The path tables hold FX_MAX_PATH characters: a longer path would be
+    // cut into another one.
+    return localPackagePath(folder).size() >= FX_MAX_PATH;
+}
+
 FXDataSearch fxFindDataFolder(const std::string& given) {
     FXDataSearch s;
     std::string firstNamed;
     auto look = [&](const std::string& folder, const char* from) {
         if (folder.empty() || !s.folder.empty()) return;
         FXDataPlace p{folder, from};
-        // The path tables hold FX_MAX_PATH characters: a longer path would be
-        // cut into another one.
-        p.tooLong = localPackagePath(folder).size() >= FX_MAX_PATH;
+        p.tooLong = fxDataFolderTooLong(folder);
         s.tried.push_back(p);
         if (p.tooLong) return;
         if (fxPathExists(localPackagePath(folder).c_str()))

@@ -22,6 +22,8 @@ struct FXDataSearch {
     std::string logFolder;
 };
 
+// True when the folder's package path is too long to be opened.
+bool fxDataFolderTooLong(const std::string& folder);
 // given: the folder from --data, or empty.
 FXDataSearch fxFindDataFolder(const std::string& given);
 // The message for a search that found no package, one line each: every

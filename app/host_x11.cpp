@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/closerules.h"
 #include "app/host.h"
@@ -191,9 +192,12 @@ int fxRunHost(const FXLaunch& l) {
     if (l.mode == FX_MODE_CONFIG || l.mode == FX_MODE_PASSWORD) return 0;
     Display* d = static_cast<Display*>(fxDisplay());
     if (!d) {
-        // No window can be made: the same message as a failed class registration.
-        fxPlatformMessageBox("", "RegisterClasses() failed");
-        return 0;
+        const char* name = getenv("DISPLAY");
+        if (name)
+            fprintf(stderr, "velmira: cannot open display \"%s\"\n", name);
+        else
+            fprintf(stderr, "velmira: cannot open display (DISPLAY is unset)\n");
+        return 1;
     }
     int screen = DefaultScreen(d);
     Window root = RootWindow(d, screen);
@@ -242,13 +246,6 @@ int fxRunHost(const FXLaunch& l) {
         XSelectInput(d, win, StructureNotifyMask);
     }
 
-    // The window's creation: the install request, or the show.
-    if (l.registerRequest) {
-        localRegister(Handle(win), l.dataFolder);
-        if (ownWindow) XDestroyWindow(d, win);
-        XSync(d, False);
-        return 0;
-    }
     Window rootRet, childRet;
     int rx = 0, ry = 0, wx, wy;
     unsigned mask;

@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
         case FX_MODE_OFFLINE:
             return fxRunOffline(l);
         default:
-            return fxRunHost(l);
+            // The install needs no window, so it works without a display.
+            return l.registerRequest ? fxRegister(l.dataFolder) : fxRunHost(l);
     }
 }

@@ -153,8 +153,5 @@ FXLaunch fxParseCommandLine(const std::vector<std::string>& args, const char* da
         l.mode = FX_MODE_WINDOW;
         l.window = id;
     }
-    // The install request runs through the full-screen path, whose window
-    // creation performs it (its own letters include an s).
-    if (l.registerRequest && l.mode == FX_MODE_CONFIG) l.mode = FX_MODE_FULL;
     return l;
 }

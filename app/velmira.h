@@ -83,9 +83,9 @@ struct VelmiraApp {
 
 extern VelmiraApp velmira;
 
-// Installs the screen saver for the user; with a data folder it also writes
-// the configuration.
-void localRegister(void* window, const std::string& dataFolder);
+// Installs the screen saver for the user; with a data folder (checked first)
+// it also writes the configuration. Returns the exit status.
+int fxRegister(const std::string& dataFolder);
 void InitScene(const FXShowStart& start, const FXDataSearch& data);
 void DestroyScene();
 // Puts the director and the run's values back to their start (for a second

@@ -26,8 +26,8 @@ TEST(Modes, TheCommandLineDecides) {
         {{"/p"}, nullptr, FX_MODE_PREVIEW, 0, false, false, ""},
         {{"/a", "77"}, nullptr, FX_MODE_PASSWORD, 77, false, false, ""},
         {{"/P", "12", "/s"}, nullptr, FX_MODE_PREVIEW, 12, false, false, ""},  // the first letter wins
-        {{"register_scrsaver"}, nullptr, FX_MODE_FULL, 0, false, true, ""},
-        {{"register_scrsaver", "/srv/velmira"}, nullptr, FX_MODE_FULL, 0, false, true, "/srv/velmira"},
+        {{"register_scrsaver"}, nullptr, FX_MODE_CONFIG, 0, false, true, ""},
+        {{"register_scrsaver", "/srv/velmira"}, nullptr, FX_MODE_CONFIG, 0, false, true, "/srv/velmira"},
         {{"xregister_scrsaverx", "/s"}, nullptr, FX_MODE_FULL, 0, false, true, ""},
         {{"-root"}, nullptr, FX_MODE_WINDOW, 0, true, false, ""},
         {{"-root"}, "0x2a00007", FX_MODE_WINDOW, 0x2a00007, false, false, ""},

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <cstdlib>
 #include <ostream>
 #include <string>
@@ -139,7 +140,9 @@ protected:
         setenv("HOME", home_.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home_ + "/.config").c_str(), 1);
         unsetenv("XSCREENSAVER_WINDOW");
-        if (!env.empty()) putenv(&env[0]);
+        // "-NAME" unsets NAME; relative paths are the test folder's.
+        if (!env.empty()) env[0] == '-' ? unsetenv(&env[1]) : putenv(&env[0]);
+        if (chdir(dir_.File("").c_str()) != 0) _exit(126);
         dup2(out, 1);
         dup2(out, 2);
         execv(VELMIRA_PATH, argv.data());
@@ -254,6 +257,8 @@ TEST_F(Program, ModesWithoutAShowEndAtOnce) {
     std::string package = data_ + "/" + kPackageFile, folder = dir_.File("another data folder");
     struct stat before = {}, after = {}, scr = {};
     ASSERT_EQ(stat(package.c_str(), &before), 0);
+    ASSERT_TRUE(fxMakeFolder(folder.c_str()));
+    MakePackage(folder, 0xff00ff00u);
     fxtest::WriteFile(home_ + "/.xscreensaver",
                       "mode: random\nprograms: \\\n  maze -root \\n\\\n\npointerHysteresis: 10\n");
     using Row = std::tuple<std::vector<std::string>, int, std::string>;  // arguments, exit status, words
@@ -274,6 +279,28 @@ TEST_F(Program, ModesWithoutAShowEndAtOnce) {
     EXPECT_FALSE(Logged());
     ASSERT_EQ(stat(package.c_str(), &after), 0);
     EXPECT_TRUE(after.st_mtim.tv_sec == before.st_mtim.tv_sec && after.st_mtim.tv_nsec == before.st_mtim.tv_nsec);
+}
+
+// Without a display windows fail; the install stores an absolute folder holding a package.
+TEST_F(Program, NoDisplayWindowsFailInstallChecksItsFolder) {
+    std::string unchanged = "path=/before\n", deep = dir_.File("d");
+    for (int i = 0; i < 5; ++i) deep += "/" + std::string(50, 'a' + i);  // exists, holds a package, too long
+    std::filesystem::create_directories(deep);
+    std::filesystem::copy_file(data_ + "/" + kPackageFile, deep + "/" + kPackageFile);
+    using Row = std::tuple<std::vector<std::string>, std::string, int, std::string, std::string>;
+    for (auto [args, env, status, said, config] : {
+             Row{{"/s"}, "-DISPLAY", 1, "velmira: cannot open display (DISPLAY is unset)", unchanged},
+             Row{{"-root"}, "DISPLAY=:93", 1, "velmira: cannot open display \":93\"", unchanged},
+             Row{{"/c"}, "-DISPLAY", 0, "", unchanged},
+             Row{{"register_scrsaver", "data"}, "-DISPLAY", 0, "installed", "path=" + data_ + "\n"},
+             Row{{"register_scrsaver", "none"}, "-DISPLAY", 1, dir_.File("none") + " does not exist", unchanged},
+             Row{{"register_scrsaver", "home"}, "-DISPLAY", 1, "holds no xxdata.dat", unchanged},
+             Row{{"register_scrsaver", deep}, "-DISPLAY", 1, "too long", unchanged}}) {
+        Start(args, env, unchanged);
+        EXPECT_EQ(WaitExit(5000ms), status) << args.back();
+        EXPECT_TRUE(fxtest::Has(fxtest::ReadFile(Output()), said)) << fxtest::ReadFile(Output());
+        EXPECT_TRUE(fxtest::Has(fxtest::ReadFile(config_), config)) << fxtest::ReadFile(config_);
+    }
 }
 
 // Both outputs look for the package alike: --data first, then the
