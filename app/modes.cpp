@@ -101,7 +101,8 @@ FXLaunch fxParseCommandLine(const std::vector<std::string>& args, const char* da
             l.mode = FX_MODE_HELP;
             return l;
         }
-        if (a == "-root") {
+        // XScreenSaver 6 writes its hacks' options with two dashes.
+        if (a == "-root" || a == "--root") {
             foreign = true;
             l.rootWindow = true;
         } else if (a == "-window-id" || a == "--window-id") {

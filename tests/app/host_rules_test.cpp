@@ -30,7 +30,7 @@ TEST(Modes, TheCommandLineDecides) {
         {{"register_scrsaver", "/srv/velmira"}, nullptr, FX_MODE_CONFIG, 0, false, true, "/srv/velmira"},
         {{"xregister_scrsaverx", "/s"}, nullptr, FX_MODE_FULL, 0, false, true, ""},
         {{"-root"}, nullptr, FX_MODE_WINDOW, 0, true, false, ""},
-        {{"-root"}, "0x2a00007", FX_MODE_WINDOW, 0x2a00007, false, false, ""},
+        {{"--root"}, "0x2a00007", FX_MODE_WINDOW, 0x2a00007, false, false, ""},
         {{"-window-id", "0x400001"}, nullptr, FX_MODE_WINDOW, 0x400001, false, false, ""},
         {{"-window-id", "zz"}, nullptr, FX_MODE_BAD, 0, false, false, ""},
         {{}, "12345", FX_MODE_WINDOW, 12345, false, false, ""},  // the daemon's window alone: drawn into
