@@ -64,18 +64,21 @@ bool localWindowExists(Display* d, Window w, XWindowAttributes* a) {
 
 // A screen saver takes the keyboard and pointer so that the first key or
 // move reaches it, whatever else has focus. Another client may hold a grab
-// for a moment (a menu): try for half a second.
-bool localGrab(Display* d, Window w, Cursor c) {
-    for (int i = 0; i < 50; ++i) {
+// for a moment (a menu): try for about a second. Null when both are ours,
+// else what the last try could not get.
+const char* localGrab(Display* d, Window w, Cursor c) {
+    const char* failed = nullptr;
+    for (int i = 0; i < 100; ++i) {
         int k = XGrabKeyboard(d, w, True, GrabModeAsync, GrabModeAsync, CurrentTime);
         int p = XGrabPointer(d, w, True, ButtonPressMask | PointerMotionMask, GrabModeAsync, GrabModeAsync, None, c,
                              CurrentTime);
-        if (k == GrabSuccess && p == GrabSuccess) return true;
+        if (k == GrabSuccess && p == GrabSuccess) return nullptr;
         if (k == GrabSuccess) XUngrabKeyboard(d, CurrentTime);
         if (p == GrabSuccess) XUngrabPointer(d, CurrentTime);
+        failed = k == GrabSuccess ? "pointer" : p == GrabSuccess ? "keyboard" : "keyboard and pointer";
         fxSleep(0.01);
     }
-    return false;
+    return failed;
 }
 
 // Waits for X events or a signal; false when a signal asks us to end.
@@ -120,8 +123,15 @@ public:
             XDefineCursor(d_, win_, hidden_);
             XMapRaised(d_, win_);
             XSync(d_, False);
-            grabbed_ = localGrab(d_, win_, hidden_);
-            if (!grabbed_) err("host -> keyboard and pointer could not be grabbed\n");
+            const char* failed = localGrab(d_, win_, hidden_);
+            grabbed_ = !failed;
+            if (failed) {
+                // Without input the user could never close the show: end it.
+                err("host -> the %s could not be grabbed\n", failed);
+                fprintf(stderr, "velmira: the %s could not be grabbed\n", failed);
+                grabFailed_ = true;
+                return;
+            }
             XSetInputFocus(d_, win_, RevertToParent, CurrentTime);
         } else {
             if (ownWindow_) XMapRaised(d_, win_);
@@ -139,9 +149,11 @@ private:
     FXCloseState cs_;
     Cursor hidden_ = 0;
     bool grabbed_ = false;
+    bool grabFailed_ = false;
 };
 
 int LocalHost::Run() {
+    if (grabFailed_) return 1;
     cs_.started = true;
     cs_.startTime = velmira.run.startTime;
     bool closing = false;

@@ -225,6 +225,21 @@ TEST_F(Program, TheMouseClosesOnlyAfterTheGrace) {
     Ended(5000ms);
 }
 
+// Without the keyboard the user could not close the show: it ends, status 1.
+TEST_F(Program, FullScreenEndsWhenTheKeyboardCannotBeGrabbed) {
+    ASSERT_EQ(XGrabKeyboard(dpy_, root_, True, GrabModeAsync, GrabModeAsync, CurrentTime), GrabSuccess);
+    XSync(dpy_, False);
+    Start({"/s", "--data", data_});
+    EXPECT_EQ(WaitExit(6000ms), 1);
+    EXPECT_TRUE(fxtest::Has(Log(), "the keyboard could not be grabbed")) << Log();
+    EXPECT_TRUE(fxtest::Has(Log(), "DestroyScene done"));
+    EXPECT_TRUE(fxtest::Has(fxtest::ReadFile(Output()), "keyboard could not be grabbed"));
+    FXCanvas screen;
+    EXPECT_TRUE(Grab(root_, &screen) && Near(At(screen, 0.5, 0.5), {200, 100, 50})) << "the screen was not given back";
+    XUngrabKeyboard(dpy_, CurrentTime);
+    XSync(dpy_, False);
+}
+
 TEST_F(Program, AForeignWindowEndsOnSigterm) {
     Start({"-root"}, "XSCREENSAVER_WINDOW=" + std::to_string(Map(0, 0, 320, 240)));
     Started();
