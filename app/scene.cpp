@@ -41,11 +41,6 @@ bool localFrameStart(PEnv* env) {
 
 void localPreview(PEnv* env, double t) {
     if (!localFrameStart(env)) return;
-    if (!env->RenderStart()) return;
-    env->EnableDepthTest(false);
-    env->EnableDepthWrite(false);
-    env->EnableLights(false);
-    env->ApplyMatrixIdentity();
     localDrawPicture(&velmira.preview, &velmira.preview_mat, env, t);
     env->RenderEnd();
 }
