@@ -10,3 +10,9 @@ void fxCloseDisplay();
 // trap, do the calls, then ask whether any failed (this waits for the server).
 void fxDisplayTrapErrors();
 bool fxDisplayUntrapErrors();
+// The connection was lost (the server ended or the link dropped). From then
+// on every call on it returns at once without effect, and the program
+// should end. The handler runs once, on whichever thread found the loss,
+// while that thread is inside the window system: it must only signal.
+void fxDisplayOnLost(void (*handler)());
+bool fxDisplayLost();

@@ -1,4 +1,7 @@
 #include <X11/Xlib.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <atomic>
 #include <mutex>
@@ -12,6 +15,8 @@ std::mutex localMutex;
 Display* localDisplay = nullptr;
 std::atomic<int> localErrors{0};
 std::atomic<bool> localTrapping{false};
+std::atomic<bool> localLost{false};
+std::atomic<void (*)()> localOnLost{nullptr};
 
 int localErrorHandler(Display* d, XErrorEvent* e) {
     ++localErrors;
@@ -24,7 +29,35 @@ int localErrorHandler(Display* d, XErrorEvent* e) {
     return 0;
 }
 
+// Xlib's own handler exits the process from whatever thread noticed, with
+// the render thread in the middle of a frame: the exit then waits on that
+// thread for ever. Instead the program is told and shuts down itself.
+int localIOError(Display*) {
+    if (!localLost.exchange(true)) {
+        err("the connection to the display was lost\n");
+        if (auto h = localOnLost.load()) h();
+    }
+#ifndef FX_HAVE_IO_ERROR_EXIT
+    // An Xlib without the exit handler ends the process when this returns,
+    // through the exit path that waits on the render thread: end it here.
+    fflush(nullptr);
+    _exit(1);
+#endif
+    return 0;
+}
+
+#ifdef FX_HAVE_IO_ERROR_EXIT
+// Returning leaves the connection dead but usable: calls on it return.
+// Xlib keeps the display locked for the exit it expected; without the
+// unlock the render thread would wait on the lock for ever.
+void localIOErrorExit(Display* d, void*) { XUnlockDisplay(d); }
+#endif
+
 }  // namespace
+
+void fxDisplayOnLost(void (*handler)()) { localOnLost.store(handler); }
+
+bool fxDisplayLost() { return localLost.load(); }
 
 void* fxDisplay() {
     std::lock_guard<std::mutex> g(localMutex);
@@ -33,7 +66,13 @@ void* fxDisplay() {
         static bool threads = XInitThreads() != 0;
         (void)threads;
         localDisplay = XOpenDisplay(nullptr);
-        if (localDisplay) XSetErrorHandler(localErrorHandler);
+        if (localDisplay) {
+            XSetErrorHandler(localErrorHandler);
+            XSetIOErrorHandler(localIOError);
+#ifdef FX_HAVE_IO_ERROR_EXIT
+            XSetIOErrorExitHandler(localDisplay, localIOErrorExit, nullptr);
+#endif
+        }
     }
     return localDisplay;
 }

@@ -50,8 +50,9 @@ PEnv::~PEnv() {
 void PEnv::Destroy() { DestroyBody(); }
 
 void PEnv::DestroyBody() {
-    // From the destructor the virtual StopLoop is already the base one.
-    StopLoop(0.5);
+    // From the destructor the virtual StopLoop is already the base one. A
+    // thread still running keeps what it uses.
+    if (!StopLoop(0.5)) return;
     if (mutex) fxLock(mutex);
     stopRequested = true;
     for (int i = 0; i < matlibs.count; ++i) delete static_cast<FXMatlib*>(matlibs.data[i]);
@@ -74,14 +75,19 @@ bool PEnv::StartLoop(PRender* r) {
     return thread != nullptr;
 }
 
-void PEnv::StopLoop(double timeout) {
+bool PEnv::StopLoop(double timeout) {
     stopRequested = true;
     if (thread) {
-        fxWaitThread(thread, timeout);
+        // A thread stuck in the window system cannot be cancelled safely.
+        if (!fxWaitThread(thread, timeout)) {
+            err("StopLoop -> the render thread did not end within %.1f s\n", timeout);
+            return false;
+        }
         fxDestroyThread(thread);
         thread = nullptr;
     }
     renderer = nullptr;
+    return true;
 }
 
 void PEnv::Lock(bool on) {

@@ -73,7 +73,9 @@ public:
     virtual bool RenderStart() = 0;
     virtual void RenderEnd() = 0;
     virtual bool StartLoop(PRender* r);
-    virtual void StopLoop(double timeout);
+    // False when the render thread did not end within the timeout: it is
+    // left running, and nothing it uses may be freed.
+    virtual bool StopLoop(double timeout);
     virtual void Lock(bool on);
     virtual void SetClrColor(const float* rgba) = 0;
     virtual void Clrscr(bool color, bool depth, bool stencil) = 0;

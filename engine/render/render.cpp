@@ -71,6 +71,7 @@ bool FXGL::CreateChild(void* win) {
 
 void FXGL::Destroy() {
     PEnv::Destroy();
+    if (thread) return;  // a render thread that would not end keeps its context
     fxglPlatRelease(this);
     window = nullptr;
     hostWindow = nullptr;
