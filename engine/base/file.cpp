@@ -131,3 +131,8 @@ bool fxCanWrite(const char* path) {
     std::string p;
     return localNative(path, &p) && fxPlatformCanWrite(p.c_str());
 }
+
+bool fxIsOwnFolder(const char* path) {
+    std::string p;
+    return localNative(path, &p) && fxPlatformOwnFolder(p.c_str()) && fxPlatformCanWrite(p.c_str());
+}

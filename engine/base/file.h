@@ -32,3 +32,6 @@ bool fxRemoveFile(const char* path);
 bool fxRemoveFolder(const char* path);
 // True when the process may write the file or into the folder.
 bool fxCanWrite(const char* path);
+// True when the folder is the user's own and the process may write into it:
+// a place for the user's files, not a shared or system one.
+bool fxIsOwnFolder(const char* path);

@@ -53,3 +53,8 @@ bool fxPlatformMakeTempFolder(const char* nativePrefix, std::string* out) {
 }
 
 bool fxPlatformCanWrite(const char* nativePath) { return access(nativePath, W_OK) == 0; }
+
+bool fxPlatformOwnFolder(const char* nativePath) {
+    struct stat st;
+    return stat(nativePath, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid();
+}

@@ -62,6 +62,8 @@ bool fxPlatformMakeFolder(const char* nativePath);
 bool fxPlatformMakeTempFolder(const char* nativePrefix, std::string* out);
 // True when the process may write to the file or into the folder.
 bool fxPlatformCanWrite(const char* nativePath);
+// True when the folder belongs to the user running the process.
+bool fxPlatformOwnFolder(const char* nativePath);
 
 // ---------------------------------------------------------------- text
 // The system's multibyte text (the current locale, the ANSI code page) to
