@@ -351,6 +351,12 @@ bool FXGL::PrepareTexture(FXMaterial* m) {
     FXCanvas* img = m->textureImage;
     // Nothing to upload: a texture name without pixels would draw garbage.
     if (!img || !img->pixmap.pixels || img->pixmap.bufWidth < 1 || img->pixmap.bufHeight < 1) return false;
+    // Without a current context (its window was destroyed under us) GL
+    // calls do nothing, but GLU reads the version string and would crash.
+    if (!glGetString(GL_VERSION)) {
+        err("PrepareTexture -> no current GL context\n");
+        return false;
+    }
     localBeginUpload(m);
     if (m->mipmaps) {
         gluBuild2DMipmaps(GL_TEXTURE_2D, 4, img->pixmap.bufWidth, img->pixmap.bufHeight, GL_RGBA, GL_UNSIGNED_BYTE,
