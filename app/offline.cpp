@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/velmira.h"
+#include "base/display.h"
 #include "base/file.h"
 #include "base/other.h"
 #include "base/paths.h"
@@ -82,6 +83,11 @@ int LocalOffline::Run() {
             wanted_ = true;
             saved_ = false;
             file_ = localFrameFile(folder_, times[from]);
+        }
+        // Frames of a dead display would be black: the run failed.
+        if (fxDisplayLost()) {
+            fprintf(stderr, "velmira: the display was lost\n");
+            return 1;
         }
         trc("offline frame %d at %.3f s of the show\n", k, rel);
         gr.SetAct(true);
