@@ -24,6 +24,7 @@ void localUsage() {
         "  /a              password change: none on this system, ends at once\n"
         "  -root           for XScreenSaver: draw into $XSCREENSAVER_WINDOW, or the root\n"
         "  -window-id ID   draw into window ID (decimal or 0x-hex); SIGTERM ends the show\n"
+        "  -fps, --fps     show the frame rate in the lower-left corner (any mode)\n"
         "  register_scrsaver [FOLDER]\n"
         "                  install as ~/.local/bin/velmira.scr, add it to ~/.xscreensaver if\n"
         "                  there is one, and with FOLDER make it the data folder\n"

@@ -101,8 +101,11 @@ FXLaunch fxParseCommandLine(const std::vector<std::string>& args, const char* da
             l.mode = FX_MODE_HELP;
             return l;
         }
-        // XScreenSaver 6 writes its hacks' options with two dashes.
-        if (a == "-root" || a == "--root") {
+        // XScreenSaver 6 writes its hacks' options with two dashes. -fps is
+        // taken before the mode letters would read its p as a preview.
+        if (a == "-fps" || a == "--fps") {
+            l.showFps = true;
+        } else if (a == "-root" || a == "--root") {
             foreign = true;
             l.rootWindow = true;
         } else if (a == "-window-id" || a == "--window-id") {

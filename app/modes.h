@@ -21,6 +21,7 @@ struct FXLaunch {
     bool rootWindow = false;    // -root without a daemon's window: the root
     bool registerRequest = false;  // "register_scrsaver" anywhere
     std::string dataFolder;     // given with register_scrsaver, or --data
+    bool showFps = false;       // -fps/--fps: the frame rate in the lower-left corner
     // Offline rendering.
     std::string outDir;
     std::string desktopFile;

@@ -39,9 +39,15 @@ bool localFrameStart(PEnv* env) {
     return true;
 }
 
+// The frame rate goes over everything else, last in every frame.
+void localFps(PEnv* env, double t) {
+    if (velmira.run.showFps) velmira.fps.OnRender(env, t);
+}
+
 void localPreview(PEnv* env, double t) {
     if (!localFrameStart(env)) return;
     localDrawPicture(&velmira.preview, &velmira.preview_mat, env, t);
+    localFps(env, t);
     env->RenderEnd();
 }
 
@@ -49,6 +55,7 @@ void localPreview(PEnv* env, double t) {
 void localNotice(PEnv* env, double t) {
     if (!localFrameStart(env)) return;
     velmira.notice.OnRender(env, t);
+    localFps(env, t);
     env->RenderEnd();
 }
 
@@ -144,6 +151,7 @@ void Scene::OnRender(PEnv* env, double t) {
     else
         localSetsRun(env, t);
     localBanners(env, t);
+    localFps(env, t);
     if (!d.first) env->RenderEnd();
     if (++d.frames == 2) trc("first frame presented, %.3f s after the start\n", t - a.processStartTime);
     d.first = false;

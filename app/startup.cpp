@@ -108,6 +108,7 @@ void InitScene(const FXShowStart& start, const FXDataSearch& search) {
     } else {
         localLoadShow(&shot);
     }
+    if (a.run.showFps && !a.fps.Create()) err("InitScene -> the frame rate could not be drawn\n");
     // The capture ends with this function: the screen material keeps its
     // uploaded texture but must not point at the canvas any more.
     a.sets.screenMaterial.textureImage = nullptr;
@@ -134,6 +135,7 @@ void DestroyScene() {
     a.banner_mat1.Destroy();
     a.err_gad.Destroy();
     a.notice.Destroy();
+    a.fps.Destroy();
     a.pck.Destroy();
     a.gr.UnregisterLight(&a.light0);
     a.gr.Destroy();
@@ -144,6 +146,7 @@ void DestroyScene() {
 
 int fxRunShow(const FXLaunch& launch, FXShowOutput* out) {
     fxResetShow();
+    velmira.run.showFps = launch.showFps;
     FXDataSearch data = fxFindDataFolder(launch.dataFolder);
     InitScene(out->start, data);
     out->Shown();

@@ -9,6 +9,7 @@
 #include "anim/phaser.h"
 #include "app/datafolder.h"
 #include "app/director.h"
+#include "app/fps.h"
 #include "app/notice.h"
 #include "app/randomint.h"
 #include "app/sets.h"
@@ -54,6 +55,8 @@ struct VelmiraRun {
     bool hasError = false;
     // No data package was found: the notice stands in for the show.
     bool noPackage = false;
+    // The frame rate is drawn over every frame (--fps).
+    bool showFps = false;
 };
 
 struct VelmiraApp {
@@ -73,6 +76,7 @@ struct VelmiraApp {
     BubbleSlot* bubs[kBubbleCount] = {};
     VelmiraSets sets;
     VelmiraNotice notice;
+    VelmiraFps fps;
     Scene sc;
     std::string fenroPath;  // the data folder
     // Engine time when the program started (for the start-up figures in the log).

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <set>
 #include <tuple>
 #include <vector>
 
 #include "app/director.h"
+#include "app/fps.h"
 #include "app/randomint.h"
 #include "app/sets.h"
 #include "base/other.h"
@@ -156,6 +158,21 @@ TEST(Sets, StartGivesTheKindAndPhase) {
         s.Start(r.start, r.alternative, 0);
         EXPECT_EQ(std::tie(s.kind, s.phase, s.state, s.stopRequested), std::make_tuple(r.kind, r.phase, 0, false))
             << "kind " << r.start;
+    }
+}
+
+// The frame rate counts frames against the show's clock (milliseconds, as
+// the virtual clock gives them) over the time they took, renewed once a
+// second; a clock that goes back starts the count over.
+TEST(Fps, CountsFramesOfTheShowsClock) {
+    using Row = std::tuple<double, double, int>;  // step, figure, renewals in 3.5 s
+    for (auto [step, figure, renewals] : {Row{0.05, 20.0, 3}, Row{0.25, 4.0, 3}, Row{0.3, 4 / 1.2, 2}}) {
+        VelmiraFps f;
+        int renewed = 0;
+        for (int k = 0; k * step < 3.5; ++k) renewed += f.Count(std::round((1000.0 + k * step) * 1000.0) / 1000.0);
+        EXPECT_NEAR(f.figure, figure, 1e-9) << step;
+        EXPECT_EQ(renewed, renewals) << step;
+        EXPECT_FALSE(f.Count(10.0) || f.Count(10.5) || f.Count(NAN));
     }
 }
 

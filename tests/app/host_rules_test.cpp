@@ -18,6 +18,7 @@ TEST(Modes, TheCommandLineDecides) {
         unsigned long window;
         bool root, install;
         std::string folder;
+        bool fps = false;
     } const rows[] = {
         {{"-S"}, nullptr, FX_MODE_FULL, 0, false, false, ""},  // either case, either sign
         {{"/c:1234"}, nullptr, FX_MODE_CONFIG, 0, false, false, ""},
@@ -39,11 +40,18 @@ TEST(Modes, TheCommandLineDecides) {
         {{"--offline", "o", "--size", "10x10"}, nullptr, FX_MODE_BAD, 0, false, false, ""},
         {{"--bogus"}, nullptr, FX_MODE_BAD, 0, false, false, ""},
         {{"--help"}, nullptr, FX_MODE_HELP, 0, false, false, ""},
+        // -fps is taken before the mode letters would read its p as a preview.
+        {{"-fps"}, nullptr, FX_MODE_CONFIG, 0, false, false, "", true},
+        {{"--fps", "/s"}, nullptr, FX_MODE_FULL, 0, false, false, "", true},
+        {{"/s", "-fps"}, nullptr, FX_MODE_FULL, 0, false, false, "", true},
+        {{"-fps", "/p", "123"}, nullptr, FX_MODE_PREVIEW, 123, false, false, "", true},
+        {{"--root", "--fps", "--data", "d"}, "77", FX_MODE_WINDOW, 77, false, false, "d", true},
+        {{"-root", "-fps"}, nullptr, FX_MODE_WINDOW, 0, true, false, "", true},
     };
     for (const Row& r : rows) {
         FXLaunch l = fxParseCommandLine(r.args, r.daemon);
-        EXPECT_EQ(std::make_tuple(l.mode, l.window, l.rootWindow, l.registerRequest, l.dataFolder),
-                  std::make_tuple(r.mode, r.window, r.root, r.install, r.folder))
+        EXPECT_EQ(std::make_tuple(l.mode, l.window, l.rootWindow, l.registerRequest, l.dataFolder, l.showFps),
+                  std::make_tuple(r.mode, r.window, r.root, r.install, r.folder, r.fps))
             << "row " << &r - rows;
     }
     FXLaunch o = fxParseCommandLine(
@@ -51,6 +59,7 @@ TEST(Modes, TheCommandLineDecides) {
     EXPECT_EQ(std::make_tuple(o.mode, o.outDir, o.times, o.desktopFile, o.width, o.height),
               std::make_tuple(FX_MODE_OFFLINE, "out", std::vector<double>{0, 1.5, 3}, "d.png", 800, 600));
     EXPECT_EQ(fxParseCommandLine({"--offline", "o"}, nullptr).times, (std::vector<double>{0, 1, 2.5, 4}));
+    EXPECT_TRUE(fxParseCommandLine({"--offline", "o", "--fps"}, nullptr).showFps);
 }
 
 // Which input closes, by the kind of window, the time and where the pointer

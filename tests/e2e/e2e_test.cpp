@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <cstdlib>
@@ -65,6 +66,17 @@ int TextPixels(FXCanvas& c) {
             black += p.r < 16;
         }
     return black > 0.8 * c.GetWidth() * c.GetHeight() ? bright : 0;
+}
+
+// Light pixels in the lower-left corner, where the frame rate is drawn.
+int CornerText(FXCanvas& c) {
+    int n = 0;
+    for (int y = std::max(0, c.GetHeight() - 40); y < c.GetHeight(); ++y)
+        for (int x = 0; x < std::min(160, c.GetWidth()); ++x) {
+            Rgb p = Split(c.pixmap.Row(y)[x]);
+            n += std::min({p.r, p.g, p.b}) > 160;
+        }
+    return n;
 }
 
 // Polls until done() holds or the limit has passed; whether it held.
@@ -240,9 +252,16 @@ TEST_F(Program, FullScreenEndsWhenTheKeyboardCannotBeGrabbed) {
     XSync(dpy_, False);
 }
 
+// Started as the settings file has XScreenSaver start it: the show and its
+// frame rate in the daemon's window.
 TEST_F(Program, AForeignWindowEndsOnSigterm) {
-    Start({"-root"}, "XSCREENSAVER_WINDOW=" + std::to_string(Map(0, 0, 320, 240)));
+    Window win = Map(0, 0, 320, 240);
+    Start({"--root", "--fps", "--data", data_}, "XSCREENSAVER_WINDOW=" + std::to_string(win));
     Started();
+    FXCanvas c;
+    EXPECT_TRUE(Within(10000ms, [&] {
+        return Grab(win, &c) && Near(At(c, 0.065, 0.075), {255, 192, 0}) && CornerText(c) > 20;
+    })) << At(c, 0.065, 0.075) << ", " << CornerText(c) << " light pixels in the corner";
     Key();  // its owner decides, not the keyboard
     EXPECT_EQ(WaitExit(1000ms), -1);
     kill(pid_, SIGTERM);
@@ -335,23 +354,27 @@ TEST_F(Program, BothOutputsFindTheDataAlikeOrSayWhereTheyLooked) {
         std::string used;                      // the package's folder; empty for none
         Rgb banner;                            // in the first banner's place
         std::string env;
+        bool fps = false;                      // --fps at 20 frames a second
     };
     const Row rows[] = {
         {false, other, "", data_, other, green, ""},
         {false, empty, "path=/no/such/folder\n", "/no/such/folder", "", {}, ""},
         {true, other, "", data_, other, green, ""},
+        {true, other, "", data_, other, green, "", true},
         {true, "", "", data_, data_, orange, ""},
         {true, "", "", data_, data_, yellow, "MESA_EXTENSION_MAX_YEAR=1997"},
         {true, "/nonexistent", "\x01\xff garbage = =\n\n", "", "", {}, ""},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE((r.offline ? "offline --data " : "live --data ") + r.data + " " + r.env);
+        SCOPED_TRACE((r.offline ? "offline --data " : "live --data ") + r.data + " " + r.env +
+                     (r.fps ? " --fps" : ""));
         // Installed demo content would be found: the show would play.
         if (r.used.empty() && fxPathExists(FX_DEFAULT_DATA_DIR "/xxdata.dat")) continue;
         // Offline, the frame at 3 s is the same whatever the step: a large one is quick.
         std::vector<std::string> args = {"/s"};
         if (r.offline) args = {"--offline", out, "--times", "3", "--frame-step", "1", "--desktop", desktop};
         if (!r.data.empty()) args.insert(args.end(), {"--data", r.data});
+        if (r.fps) args.insert(args.end(), {"--fps", "--frame-step", "0.05"});
         Start(args, r.env, r.config);
         // The notice's text, or the package's picture in the banner's place.
         auto shown = [&](FXCanvas& f) {
@@ -379,6 +402,9 @@ TEST_F(Program, BothOutputsFindTheDataAlikeOrSayWhereTheyLooked) {
         // Offline the opening is over at 3 s on the dot: the desktop is at
         // 30 % (the light's ambient part adds a little).
         EXPECT_TRUE(!r.offline || std::abs(At(f, 0.5, 0.5).r - 62) <= 6) << At(f, 0.5, 0.5);
+        // The frame rate: light text on a dark box in the lower-left corner, only when asked.
+        EXPECT_EQ(CornerText(f) > 30, r.fps) << CornerText(f) << " light pixels in the corner";
+        EXPECT_TRUE(!r.offline || (Split(f.pixmap.Row(f.GetHeight() - 8)[8]).r < 30) == r.fps);
     }
 }
 
