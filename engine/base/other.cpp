@@ -33,6 +33,11 @@ FXClockSource* fxSetClockSource(FXClockSource* src) {
     return old ? old : &localSystemClock;
 }
 
+bool fxSystemClockActive() {
+    FXClockSource* c = localClock.load();
+    return !c || c == &localSystemClock;
+}
+
 uint64_t fxGetTimeMs() {
     FXClockSource* c = localClock.load();
     return c ? c->NowMs() : fxPlatformMonotonicMs();

@@ -27,6 +27,9 @@ private:
 
 // Installs a clock source (null: the system clock). Returns the previous one.
 FXClockSource* fxSetClockSource(FXClockSource* src);
+// True while no other source is installed: waiting on the engine clock then
+// passes with real time.
+bool fxSystemClockActive();
 // The engine's millisecond counter, 64 bits so it never wraps.
 uint64_t fxGetTimeMs();
 // Seconds of the engine clock.
