@@ -12,6 +12,17 @@
 #include "base/fxstr.h"
 #include "package/package.h"
 
+#ifdef FX_PACK_MOVIE
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "anim/movie.h"
+#include "base/file.h"
+#include "base/paths.h"
+#include "image/devil.h"
+#endif
+
 namespace {
 
 enum { kExitOk = 0, kExitFail = 1, kExitUsage = 2 };
@@ -42,6 +53,23 @@ const char kUsage[] =
     "  verify PACKAGE                 check that every record lies inside the data\n"
     "                                 area, report duplicate ids and what a loader\n"
     "                                 keeps; exit status 1 when damaged\n"
+    "  movie [OPTIONS] OUTPUT FRAMES [MASKS]\n"
+    "                                 make a sprite movie from the pictures of the\n"
+    "                                 folder FRAMES, in name order: each is cropped\n"
+    "                                 to its visible area and written to the folder\n"
+    "                                 OUTPUT as a JPEG picture and a greyscale mask,\n"
+    "                                 with the movie record movie.xs and the\n"
+    "                                 manifest movie.manifest that lists them all\n"
+    "                                 with ids; add it to a build with\n"
+    "                                 fxpack build xxdata.dat ... -m OUTPUT/movie.manifest\n"
+    "                                 (the movie's record is the manifest's first id).\n"
+    "                                 Without MASKS the frames' own alpha is used;\n"
+    "                                 with it, the masks are greyscale pictures of\n"
+    "                                 the frames' names and sizes\n"
+    "      -b, --base N               id of the movie record (default 1000); its\n"
+    "                                 frames and masks take the ids after it\n"
+    "      --duration S               seconds per frame, 0 to 1 (default 0.04)\n"
+    "      --no-loop, --no-bounce     play once; at the ends jump instead of turning\n"
     "\n"
     "  -h, --help                     show this text\n"
     "\n"
@@ -476,6 +504,117 @@ int CmdVerify(int argc, char** argv) {
     return kExitOk;
 }
 
+#ifdef FX_PACK_MOVIE
+// The pictures of a folder, by name.
+bool ListPictures(const char* dir, std::vector<std::string>* out) {
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+        std::string name = e.path().filename().string();
+        if (e.is_regular_file(ec) && fxPackageTypeFromPath(name.c_str()) != FX_PCK_TYPE_NONE) out->push_back(name);
+    }
+    if (ec) {
+        Fail("cannot read the folder '%s': %s", dir, ec.message().c_str());
+        return false;
+    }
+    std::sort(out->begin(), out->end());
+    return true;
+}
+
+int CmdMovie(int argc, char** argv) {
+    std::vector<const char*> pos;
+    int base = 1000;
+    double duration = SMovie::kDefaultFrameDuration;
+    bool loop = true, bounce = true;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--no-loop") {
+            loop = false;
+        } else if (a == "--no-bounce") {
+            bounce = false;
+        } else if (a == "-b" || a == "--base") {
+            if (++i >= argc || !ParseInt(argv[i], &base) || base < 0 || base > INT32_MAX - 2)
+                return Usage("%s needs a number from 0", a.c_str());
+        } else if (a == "--duration") {
+            char* end = nullptr;
+            if (++i < argc) duration = strtod(argv[i], &end);
+            if (i >= argc || !end || *end || !std::isfinite(duration) || duration < 0.0 || duration > 1.0)
+                return Usage("--duration needs seconds from 0 to 1");
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage("unknown option '%s'", a.c_str());
+        } else {
+            pos.push_back(argv[i]);
+        }
+    }
+    if (pos.size() < 2 || pos.size() > 3) return Usage("movie needs OUTPUT, FRAMES and optionally MASKS");
+    const char* out = pos[0];
+    const char* masks = pos.size() > 2 ? pos[2] : nullptr;
+    std::vector<std::string> frames;
+    if (!ListPictures(pos[1], &frames)) return kExitFail;
+    if (frames.empty()) {
+        Fail("'%s' holds no pictures", pos[1]);
+        return kExitFail;
+    }
+    if (static_cast<int64_t>(frames.size()) * 2 > INT32_MAX - base) return Usage("--base leaves too few ids");
+    if (!fxLoadDevil()) {
+        Fail("the image library (DevIL) does not load");
+        return kExitFail;
+    }
+    if (!fxMakeFolder(out)) {
+        Fail("cannot make the folder '%s'", out);
+        return kExitFail;
+    }
+    SMovie mv;
+    for (const std::string& f : frames) {
+        mv.frameNames.Push(fxCombinePaths(pos[1], f.c_str()));
+        if (!masks) continue;
+        std::string m = fxCombinePaths(masks, f.c_str());
+        if (!fxPathExists(m.c_str())) {
+            Fail("the frame '%s' has no mask '%s'", f.c_str(), m.c_str());
+            return kExitFail;
+        }
+        mv.maskNames.Push(m.c_str());
+    }
+    mv.maskMode = masks != nullptr;
+    mv.loop = loop;
+    mv.bounce = bounce;
+    mv.frameDuration = duration;
+    if (!mv.Convert(out)) {
+        Fail("the frames could not be converted (a picture that does not load, a mask of another size, or an "
+             "unwritable '%s'); the trace log says which",
+             out);
+        return kExitFail;
+    }
+    // The record names its pictures by the ids the manifest gives them.
+    std::string manifest = "# fxpack movie: " + std::to_string(frames.size()) + " frames\n" +
+                           std::to_string(base) + " movie.xs\n";
+    for (int i = 0; i < mv.frameNames.count; ++i) {
+        int pid = base + 1 + 2 * i, mid = pid + 1;
+        manifest += std::to_string(pid) + " " + fxGetFilename(mv.frameNames.Get(i)) + "\n";
+        manifest += std::to_string(mid) + " " + fxGetFilename(mv.maskNames.Get(i)) + "\n";
+        mv.frameNames.Change(i, std::to_string(pid).c_str());
+        mv.maskNames.Change(i, std::to_string(mid).c_str());
+    }
+    FXMemory rec;
+    std::string dir = out;
+    if (!mv.SaveToBuf(&rec) ||
+        !fxReplaceFile((dir + "/movie.xs").c_str(),
+                       [&](FILE* f) { return fwrite(rec.data, 1, rec.count, f) == static_cast<size_t>(rec.count); }) ||
+        !fxReplaceFile((dir + "/movie.manifest").c_str(),
+                       [&](FILE* f) { return fputs(manifest.c_str(), f) >= 0; }, FX_REPLACE_TEXT)) {
+        Fail("cannot write the movie into '%s'", out);
+        return kExitFail;
+    }
+    printf("%s/movie.manifest: movie record %d, %d frames (ids %d to %d), %d x %d at most\n", out, base,
+           mv.frameNames.count, base + 1, base + 2 * mv.frameNames.count, mv.largestWidth, mv.largestHeight);
+    return kExitOk;
+}
+#else
+int CmdMovie(int, char**) {
+    Fail("this build has no movie support (it was built without the window-system layers)");
+    return kExitFail;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -497,5 +636,6 @@ int main(int argc, char** argv) {
     if (cmd == "extract") return CmdExtract(argc - 2, argv + 2);
     if (cmd == "build") return CmdBuild(argc - 2, argv + 2);
     if (cmd == "verify") return CmdVerify(argc - 2, argv + 2);
+    if (cmd == "movie") return CmdMovie(argc - 2, argv + 2);
     return Usage("unknown command '%s'", cmd.c_str());
 }

@@ -258,6 +258,7 @@ bool SMovie::ParseRecord(FXPackageData* d) {
         return false;
     }
     if (version >= 2) {
+        if (d->remaining < 1) return false;
         keyFramesOn = d->ReadBool();
         if (keyFramesOn) {
             int nk = localCount(d, 4);
