@@ -1,5 +1,7 @@
 #include "director.h"
 
+#include "base/trace.h"
+
 int fxChooseNextKind(RandomInt* rcan, int32_t* fenroTest) {
     if (*fenroTest == 0) {
         *fenroTest = 4;
@@ -16,6 +18,7 @@ int fxChooseNextKind(RandomInt* rcan, int32_t* fenroTest) {
 namespace {
 
 void localStart(BubbleSlot* const* bubs, int i, double t) {
+    trc("bubble %d\n", i);
     if (i >= 0 && i < kBubbleCount && bubs[i]) bubs[i]->Start(t);
 }
 
@@ -52,4 +55,20 @@ void fxBubbleRule(double t, VelmiraSets* sets, BubbleSlot* const* bubs, int32_t*
         *actBub = -1;
         sets->Stop();
     }
+}
+
+void fxStartNextBillboard(VelmiraSets* sets, int32_t* actBill, int32_t* actAnim, RandomInt* rbill,
+                          RandomInt* rbillAnim) {
+    *actBill = rbill->Get(sets->billboardCount);
+    *actAnim = rbillAnim->Get(3);
+    Billboard* b = sets->Current(*actBill);
+    if (b) b->Start(*actAnim);
+    trc("billboard %d: scenario %d\n", *actBill, *actAnim);
+}
+
+void fxBillboardRule(VelmiraSets* sets, bool firstCan, int32_t* actBill, int32_t* actAnim, RandomInt* rbill,
+                     RandomInt* rbillAnim) {
+    if (firstCan) return;
+    Billboard* b = sets->Current(*actBill);
+    if (!b || (!b->hiding && b->finished)) fxStartNextBillboard(sets, actBill, actAnim, rbill, rbillAnim);
 }

@@ -29,3 +29,13 @@ int fxChooseNextKind(RandomInt* rcan, int32_t* fenroTest);
 // bubble that does not exist is never started).
 void fxBubbleRule(double t, VelmiraSets* sets, BubbleSlot* const* bubs, int32_t* bubsStarting, int32_t* actBub,
                   RandomInt* rbubs);
+
+// A new current billboard: one of the sets' billboards and one of the four
+// scenarios, each avoiding the recent choices.
+void fxStartNextBillboard(VelmiraSets* sets, int32_t* actBill, int32_t* actAnim, RandomInt* rbill,
+                          RandomInt* rbillAnim);
+
+// Once the first set has ended, a new billboard starts as soon as the
+// current one has finished; a hidden one waits for the gallery set's end.
+void fxBillboardRule(VelmiraSets* sets, bool firstCan, int32_t* actBill, int32_t* actAnim, RandomInt* rbill,
+                     RandomInt* rbillAnim);

@@ -40,3 +40,14 @@ constexpr int kEntryBanner = 39;
 constexpr int kEntryBanner1 = 54;
 constexpr int kEntryErrorPicture = 40;
 constexpr int kEntryPreview = 56;
+// The set movies, in the order the photo sets number them: the first part
+// and the main part of each set kind.
+constexpr int kEntryMovie0 = 357;
+constexpr int kEntryMovie1 = 420;
+constexpr int kEntryMovie2 = 721;
+constexpr int kEntryMovie3 = 824;
+constexpr int kEntryMovie4 = 1723;
+constexpr int kEntryMovie5 = 1121;
+constexpr int kEntryMovie6 = 1234;
+constexpr int kEntryMovie7 = 2325;
+constexpr int kEntryMovie8 = 2044;

@@ -99,6 +99,8 @@ void localSetsRun(PEnv* env, double t) {
         a.sets.Start(kind, false, t);
         d.first_can = false;
     }
+    // The current billboard is drawn by the sets, behind their movie.
+    fxBillboardRule(&a.sets, d.first_can, &d.act_bill, &d.act_anim, &d.r_bill, &d.r_bill_anim);
     if (d.act_bub >= 0 && d.act_bub < kBubbleCount && a.bubs[d.act_bub]) a.bubs[d.act_bub]->OnRender(env, t);
 }
 

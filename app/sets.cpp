@@ -1,13 +1,39 @@
 #include "sets.h"
 
 #include "app/entries.h"
+#include "app/velmira.h"
 #include "base/paths.h"
+#include "base/trace.h"
 #include "package/package.h"
 #include "render/env.h"
+
+namespace {
+
+const int kMovieEntries[VelmiraSets::kMovies] = {kEntryMovie0, kEntryMovie1, kEntryMovie2, kEntryMovie3, kEntryMovie4,
+                                                 kEntryMovie5, kEntryMovie6, kEntryMovie7, kEntryMovie8};
+
+// The bubbles: picture, caption (-1 none) and how long each holds.
+struct LocalBubble {
+    int picture, caption;
+    double hold;
+};
+const LocalBubble kBubbles[kBubbleCount] = {
+    {kEntryBubble0, -1, 14.0},           {kEntryBubble1, -1, 10.0},           {kEntryBubble2, kEntryCaption2, 14.0},
+    {kEntryBubble3, kEntryCaption3, 14.0}, {kEntryBubble4, kEntryCaption4, 14.0}, {kEntryBubble5, kEntryCaption5, 14.0},
+    {kEntryBubble6, kEntryCaption6, 14.0},
+};
+
+// The first-part and main-part movie of kinds 1 to 5.
+const int kFirstMovie[6] = {-1, 0, 2, 4, 4, 7};
+const int kMainMovie[6] = {-1, 1, 3, 5, 6, 8};
+
+}  // namespace
 
 VelmiraSets::VelmiraSets() : state(0), stopRequested(false), kind(-1), phase(0), billboardCount(0) {}
 
 void VelmiraSets::Load(FXPackage* package) {
+    for (int i = 0; i < kMovies; ++i) movies[i].LoadCN(package, kMovieEntries[i]);
+    LoadStage(package);
     fade.duration = 2.0;
     fade.loop = false;
     fade.bounce = false;
@@ -19,38 +45,54 @@ void VelmiraSets::Load(FXPackage* package) {
     frameDesk.SetMaterial(&frameMaterial);
     frameDesk.mesh.colorMode = 1;
 
-    billboardCount = 5;
+    for (int i = 0; i < kBillboards; ++i) billboards[i].LoadCN(package, kEntryBillboard1 + i);
+    billboardCount = kBillboards - 1;
+
+    for (int i = 0; i < kBubbleCount; ++i) {
+        velmira.bubbles[i].LoadCN(package, kBubbles[i].picture, kBubbles[i].caption, kBubbles[i].hold);
+        velmira.bubs[i] = &velmira.bubbles[i];
+    }
+    int frames = 0;
+    for (const VelmiraMovie& m : movies) frames += m.movie.FrameCount();
+    trc("VelmiraSets::Load -> %d movie frames\n", frames);
 }
 
-// The kinds as started: which kind the set then reports and the phase it
-// begins in (the alternative begins with the main part).
-void VelmiraSets::Start(int k, bool alternative, double) {
+// The kinds as started: the movie that opens the set, which kind the set then
+// reports and the phase it begins in (the alternative begins with the main
+// part). A first-part movie plays once: the set waits for its end.
+void VelmiraSets::Start(int k, bool alternative, double t) {
+    const VelmiraDirector& d = velmira.director;
     state = 0;
     stopRequested = false;
-    switch (k) {
-        case 0:
-            kind = 1;
-            phase = 0;
-            break;
-        case 1:
-            kind = 1;
-            phase = 1;
-            break;
-        case 2:
-        case 3:
-        case 4:
-        case 5:
-            kind = k;
-            phase = alternative ? 1 : 0;
-            break;
-        default:
-            kind = -1;
-            break;
+    if (k < 0 || k > 5) {
+        kind = -1;
+        return;
     }
+    kind = k == 0 ? 1 : k;
+    phase = k == 1 || (k > 1 && alternative) ? 1 : 0;
+    if (kind == 5) {
+        Billboard* b = Current(d.act_bill);
+        if (b) b->Hide(t);
+    }
+    const bool first = phase == 0;
+    VelmiraMovie& m = movies[first ? kFirstMovie[kind] : kMainMovie[kind]];
+    m.StartShowing(1, first ? d.cc_showing_time_intro : d.cc_showing_time, t);
+    const bool backward = !first && kind != 3 && kind != 4;
+    // Kind 4's closing movie plays to its end before the set fades out.
+    const bool once = first || kind == 4;
+    if (backward)
+        m.RestartBack(t, once);
+    else
+        m.Restart(t, once);
+    trc("set: kind %d%s\n", k, alternative ? " (alternative)" : "");
 }
 
 void VelmiraSets::Stop() {
     if (!stopRequested) stopRequested = true;
+}
+
+Billboard* VelmiraSets::Current(int index) {
+    return index >= 0 && index < kBillboards ? &billboards[index] : nullptr;
 }
 
 void VelmiraSets::DrawDesktop(PEnv* env) {
@@ -60,16 +102,178 @@ void VelmiraSets::DrawDesktop(PEnv* env) {
     env->EnableLights(false);
 }
 
-void VelmiraSets::OnRender(PEnv* env, double t) {
-    if (!env) return;
-    if (kind != 5 || phase == 0) DrawDesktop(env);
+void VelmiraSets::DrawFrame(PEnv* env, double t) {
+    env->ApplyMatrixIdentity();
     // Without its picture the overlay would be a plain white sheet.
     if (frameMaterial.textureReady) frameDesk.OnRender(env, t);
 }
 
+// Billboards lie behind the model: drawn over it, a translucent picture would
+// veil the photo the set is about.
+void VelmiraSets::DrawBillboard(PEnv* env, double t) {
+    Billboard* b = Current(velmira.director.act_bill);
+    if (b) b->OnRender(env, t);
+}
+
+void VelmiraSets::DrawMovie(int i, PEnv* env, double t) {
+    DrawBillboard(env, t);
+    env->ApplyMatrixIdentity();
+    movies[i].OnRender(env, t);
+}
+
+// Kinds 1 to 4: a first-part movie, then the main one, faded out when the
+// director asks (kind 4: when its closing movie has played).
+void VelmiraSets::RenderPair(PEnv* env, double t) {
+    const VelmiraDirector& d = velmira.director;
+    VelmiraMovie& a = movies[kFirstMovie[kind]];
+    VelmiraMovie& b = movies[kMainMovie[kind]];
+    switch (phase) {
+        case 0:
+            DrawMovie(kFirstMovie[kind], env, t);
+            if (a.finished && a.showing == 0) {
+                state = 1;
+                phase = 1;
+                if (kind <= 2)
+                    b.RestartBack(t);
+                else
+                    b.Restart(t, kind == 4);
+                b.UpdateTransp(1.0f);
+                b.showing = 0;
+            }
+            break;
+        case 1:
+            DrawMovie(kMainMovie[kind], env, t);
+            if (b.showing != 0) break;
+            state = 1;
+            if (kind == 4 ? b.finished : stopRequested) {
+                b.StartShowing(-1, kind == 4 ? d.cc_showing_time_intro : d.cc_showing_time, t);
+                phase = 2;
+            }
+            break;
+        default:
+            DrawMovie(kMainMovie[kind], env, t);
+            if (b.showing == 0) state = 2;
+            break;
+    }
+}
+
+// Kind 5: the gallery over the desktop with its movie, then the 3D scene and
+// model with the main movie; on the director's word the desktop fades back
+// in, the movie fades out and a new billboard takes over.
+void VelmiraSets::RenderGallery(PEnv* env, double t) {
+    VelmiraApp& app = velmira;
+    VelmiraDirector& d = app.director;
+    Scrshots& shots = app.shots;
+    VelmiraMovie& a = movies[7];
+    VelmiraMovie& b = movies[8];
+    if (phase == 0) {
+        DrawDesktop(env);
+        shots.Show();
+    } else {
+        DrawScene(env, t);
+        env->EnableLights(true);
+        env->EnableDepthTest(true);
+        env->EnableDepthWrite(true);
+        env->ApplyMatrixIdentity();
+        env->EnableCullface(false, true);
+        DrawModel(env, t);
+        env->EnableCullface(false, false);
+        env->EnableDepthWrite(false);
+        env->EnableDepthTest(false);
+        env->EnableLights(false);
+    }
+    switch (phase) {
+        case 0:
+            DrawFrame(env, t);
+            shots.OnRender(env, t);
+            DrawMovie(7, env, t);
+            if (a.finished && a.showing == 0) {
+                phase = 1;
+                b.RestartBack(t);
+                b.UpdateTransp(1.0f);
+                b.showing = 0;
+                StartModel(t);
+            }
+            break;
+        case 1:
+        case 2:
+            DrawFrame(env, t);
+            shots.OnRender(env, t);
+            DrawMovie(8, env, t);
+            if (b.showing != 0 || ModelPlaying()) break;
+            if (phase == 1) {
+                state = 1;
+                phase = 2;
+            } else if (stopRequested) {
+                fade.duration = d.cc_showing_time_intro;
+                fade.Restart(t);
+                phase = 3;
+                shots.Hide();
+            }
+            break;
+        case 3:
+            fade.OnRender(env, t);
+            if (fade.active) {
+                const float c[4] = {1.0f, 1.0f, 1.0f, fade.value}, one[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+                screenMaterial.MultiCols(c);
+                DrawDesktop(env);
+                screenMaterial.MultiCols(one);
+            } else {
+                DrawDesktop(env);
+                b.StartShowing(-1, d.cc_showing_time_intro, t);
+                phase = 4;
+            }
+            DrawFrame(env, t);
+            shots.OnRender(env, t);
+            DrawMovie(8, env, t);
+            break;
+        default:
+            DrawDesktop(env);
+            shots.OnRender(env, t);
+            DrawFrame(env, t);
+            DrawMovie(8, env, t);
+            if (b.showing == 0) {
+                state = 2;
+                Billboard* cur = Current(d.act_bill);
+                if (cur) cur->hiding = false;
+                fxStartNextBillboard(this, &d.act_bill, &d.act_anim, &d.r_bill, &d.r_bill_anim);
+            }
+            break;
+    }
+}
+
+void VelmiraSets::OnRender(PEnv* env, double t) {
+    if (!env) return;
+    if (kind != 5) {
+        DrawDesktop(env);
+        DrawFrame(env, t);
+    }
+    if (kind >= 1 && kind <= 4)
+        RenderPair(env, t);
+    else if (kind == 5)
+        RenderGallery(env, t);
+    else
+        DrawBillboard(env, t);
+}
+
 void VelmiraSets::Destroy() {
+    for (VelmiraMovie& m : movies) m.Destroy();
     screenMaterial.Destroy();
     screenDesk.Destroy();
+    DestroyStage();
     frameDesk.Destroy();
     frameMaterial.Destroy();
+    for (Billboard& b : billboards) b.Destroy();
+    for (int i = 0; i < kBubbleCount; ++i) {
+        velmira.bubbles[i].Destroy();
+        velmira.bubs[i] = nullptr;
+    }
 }
+
+// The gallery set's 3D scene and model: empty until they are built.
+void VelmiraSets::LoadStage(FXPackage*) {}
+void VelmiraSets::DrawScene(PEnv*, double) {}
+void VelmiraSets::DrawModel(PEnv*, double) {}
+void VelmiraSets::StartModel(double) {}
+bool VelmiraSets::ModelPlaying() const { return false; }
+void VelmiraSets::DestroyStage() {}

@@ -1,10 +1,12 @@
-// The photo sets: the desktop picture with its frame overlay, and the set
-// that plays at the moment.
+// The photo sets: the desktop picture with its frame overlay, the billboards,
+// the set movies, and the set that plays at the moment.
 #pragma once
 
 #include <cstdint>
 
 #include "anim/phaser.h"
+#include "app/billboard.h"
+#include "app/movie.h"
 #include "geometry/desk.h"
 #include "render/material.h"
 
@@ -13,25 +15,46 @@ class PEnv;
 
 class VelmiraSets {
 public:
+    enum { kMovies = 9, kBillboards = 6 };
     int32_t state;  // 0 first part, 1 main part reached, 2 ended
     bool stopRequested;
     int32_t kind;   // 1..5, -1 for none (kind 0 runs as 1)
     int32_t phase;  // step within the kind, 0..4
+    VelmiraMovie movies[kMovies];
     FXMaterial screenMaterial;  // the captured desktop, "Material001"
     FXDesk screenDesk;          // 30 x 30, lit by the show's light
     FXPhaser fade;              // the desktop's fade back in the gallery set
     FXDesk frameDesk;           // overlay over the desktop, vertex colours on
     FXMaterial frameMaterial;
-    int32_t billboardCount;
+    Billboard billboards[kBillboards];
+    int32_t billboardCount;  // the largest billboard the director draws
 
     VelmiraSets();
 
+    // The movies, the frame overlay, the billboards and the show's bubbles.
     void Load(FXPackage* package);
     void Start(int kind, bool alternative, double t);
     void Stop();
     void OnRender(PEnv* env, double t);
     void Destroy();
+    // The billboard the director has made current; null if out of range.
+    Billboard* Current(int index);
 
 private:
     void DrawDesktop(PEnv* env);
+    void DrawFrame(PEnv* env, double t);
+    void DrawBillboard(PEnv* env, double t);
+    void DrawMovie(int i, PEnv* env, double t);
+    void RenderPair(PEnv* env, double t);
+    void RenderGallery(PEnv* env, double t);
+
+    // The gallery set's 3D scene and its animated model. They are not part
+    // of the show yet: the hooks draw nothing and the model never plays, so
+    // the gallery set goes on at once where it would wait for the model.
+    void LoadStage(FXPackage* package);
+    void DrawScene(PEnv* env, double t);
+    void DrawModel(PEnv* env, double t);
+    void StartModel(double t);
+    bool ModelPlaying() const;
+    void DestroyStage();
 };

@@ -65,6 +65,7 @@ void localLoadShow(FXScrShot* shot) {
 
     fxResetRandom();
     a.sets.Load(&a.pck);
+    a.shots.Load(&a.pck);
 
     a.banner_mat.LoadTextureCN(&a.pck, kEntryBanner);
     a.banner.Create(1, 1);
@@ -127,6 +128,7 @@ void DestroyScene() {
     // The render thread has ended: the GL context is free for this thread.
     a.gr.SetAct(true);
     a.sets.Destroy();
+    a.shots.Destroy();
     a.preview.Destroy();
     a.preview_mat.Destroy();
     a.banner.Destroy();

@@ -7,9 +7,11 @@
 #include <string>
 
 #include "anim/phaser.h"
+#include "app/bubble.h"
 #include "app/datafolder.h"
 #include "app/director.h"
 #include "app/fps.h"
+#include "app/gallery.h"
 #include "app/notice.h"
 #include "app/randomint.h"
 #include "app/sets.h"
@@ -73,7 +75,9 @@ struct VelmiraApp {
     FXDesk banner1;
     FXMaterial banner_mat1;
     FXErrGadget err_gad;
-    BubbleSlot* bubs[kBubbleCount] = {};
+    BubbleSlot* bubs[kBubbleCount] = {};  // the bubbles below once loaded
+    Bubble bubbles[kBubbleCount];
+    Scrshots shots;
     VelmiraSets sets;
     VelmiraNotice notice;
     VelmiraFps fps;
