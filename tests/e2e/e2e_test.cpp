@@ -15,6 +15,7 @@
 #include <chrono>
 #include <filesystem>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -406,6 +407,126 @@ TEST_F(Program, BothOutputsFindTheDataAlikeOrSayWhereTheyLooked) {
         EXPECT_EQ(CornerText(f) > 30, r.fps) << CornerText(f) << " light pixels in the corner";
         EXPECT_TRUE(!r.offline || (Split(f.pixmap.Row(f.GetHeight() - 8)[8]).r < 30) == r.fps);
     }
+}
+
+// Show units (-1..1, y up) to a frame's pixel.
+Rgb AtShow(FXCanvas& c, double x, double y) { return At(c, (x + 1) / 2, (1 - y) / 2); }
+
+// Seconds into the show at which the log first says what, -1 if never.
+double LoggedAt(const std::string& log, const std::string& what) {
+    size_t at = log.find(what), start = log.find("InitScene done");
+    auto stamp = [&](size_t pos) { return atof(log.c_str() + log.rfind('[', pos) + 1); };
+    return at == std::string::npos || start == std::string::npos ? -1 : stamp(at) - stamp(start);
+}
+
+// The show offline from a package of plain colours: movie 0 (a looping
+// record: its set must still go on) right of centre with its sheared shadow
+// at 35 % of its opacity, the bubble, the caption rising from 0.24 to 0.51,
+// the gallery's thumbnails fading in 0.6 s apart, and from the second set on
+// a billboard left of centre at 35 %. The same time gives the same frame.
+TEST_F(Program, TheShowMovesAsTheFramesSay) {
+    const uint32_t red = 0xff0000ffu, green = 0xff00ff00u, white = 0xffffffffu, cyan = 0xffffff00u;
+    FXPackage pck;
+    auto add = [&](int id, int w, int h, uint32_t rgba) { pck.AddDataFile(id, Png(w, h, rgba).c_str()); };
+    add(kEntryBanner, 64, 64, 0xff00c0ffu);
+    for (int id : {kEntryBubble0, kEntryBubble1, kEntryBubble2, kEntryBubble3, kEntryBubble4, kEntryBubble5,
+                   kEntryBubble6})
+        add(id, 64, 48, red);
+    for (int id : {kEntryCaption2, kEntryCaption3, kEntryCaption4, kEntryCaption5, kEntryCaption6}) add(id, 64, 16, green);
+    for (int id : {kEntryGallery1, kEntryGallery2, kEntryGallery3}) add(id, 64, 48, white);
+    for (int i = 0; i < 6; ++i) add(kEntryBillboard1 + i, 64, 128, white);
+    add(900, 64, 64, cyan);
+    add(901, 64, 64, white);  // its mask: opaque
+    // "xs02", looping, 0.04 s a frame; two frames on the quad x -0.6..0.2, y -0.6..0.6.
+    auto f32 = [](float v) { int32_t i; memcpy(&i, &v, 4); return i; };
+    double dur = 0.04;
+    std::string movie = fxtest::Le32({4}, "xs02") + std::string("\x01\x00", 2) + std::string((char*)&dur, 8) +
+                        fxtest::Le32({64, 64, 8}), name = fxtest::Le32({3}, "900"), mask = fxtest::Le32({3}, "901");
+    for (int k = 0; k < 2; ++k) movie += fxtest::Le32({f32(-0.6f), f32(0.6f), f32(0.2f), f32(-0.6f)});
+    movie += fxtest::Le32({2}, name + name) + fxtest::Le32({2}, mask + mask);
+    fxtest::WriteFile(dir_.File("movie0.bin"), movie);
+    pck.AddDataFile(kEntryMovie0, dir_.File("movie0.bin").c_str());
+    ASSERT_TRUE(pck.Save((data_ + "/" + kPackageFile).c_str(), 1));
+
+    std::string desktop = Png(64, 48, 0xff3264c8u);
+    auto render = [&](const std::string& out, const std::string& times) {
+        Start({"--offline", out, "--times", times, "--frame-step", "0.1", "--size", "320x240", "--desktop", desktop});
+        EXPECT_EQ(WaitExit(100000ms), 0) << fxtest::ReadFile(Output());
+    };
+    auto frame = [&](const std::string& out, double t, FXCanvas* c) {
+        char name[64];
+        snprintf(name, sizeof name, "/frame-%08.3fs.png", t);
+        EXPECT_TRUE(c->CreateFromPict((out + name).c_str())) << t;
+    };
+    // A first run says when the bubbles and billboards came.
+    std::string first = dir_.File("first"), second = dir_.File("second");
+    render(first, "62");
+    std::string log = Log();
+    const double bubble = LoggedAt(log, "bubble 2"), billboard = LoggedAt(log, "billboard ");
+    ASSERT_TRUE(bubble > 30 && billboard > bubble && billboard < 60) << log;
+    // The gallery begins a frame before its set's bubble, the caption a second after it.
+    const double gallery = bubble - 0.1, caption = bubble + 1.0;
+    std::vector<double> times = {3, 10, 62, gallery + 1.0, gallery + 1.6, billboard + 2};
+    for (double k : {1.0, 2.0, 3.0, 5.0}) times.push_back(caption + k);
+    std::string list;
+    for (double t : times) list += (list.empty() ? "" : ",") + std::to_string(t);
+    render(second, list);
+
+    // The desktop at 30 % where the billboard will lie, before it comes.
+    FXCanvas at10;
+    frame(second, 10, &at10);
+    const Rgb d = AtShow(at10, -0.4, 0);
+    auto mix = [&](Rgb c, double a, Rgb under = {-1, 0, 0}) {
+        under = under.r < 0 ? d : under;
+        return Rgb{static_cast<int>(under.r + a * (c.r - under.r)), static_cast<int>(under.g + a * (c.g - under.g)),
+                   static_cast<int>(under.b + a * (c.b - under.b))};
+    };
+    const Rgb black = {0, 0, 0}, cyanish = {0, 255, 255}, shadow = mix(black, 0.35 * 0.5);
+    EXPECT_TRUE(Near(AtShow(at10, 0.08, 0.24), {255, 0, 0})) << "bubble 0 " << AtShow(at10, 0.08, 0.24);
+    // Movie 0 half faded in at 3 s, on its quad 0.6 right; its shadow is
+    // sheared 0.1 to the right at the top: it shows through the movie where
+    // it lies behind it, and beside it near the top.
+    FXCanvas at3;
+    frame(second, 3, &at3);
+    struct Point {
+        double x, y;
+        Rgb want;
+    } const movieRows[] = {{0.4, 0.0, mix(cyanish, 0.5, shadow)}, {0.05, 0.5, mix(cyanish, 0.5)}, {-0.05, 0.0, d},
+                           {0.4, 0.65, d}, {0.85, 0.5, shadow}, {0.95, 0.5, d}, {0.85, -0.5, d}};
+    for (const Point& p : movieRows)
+        EXPECT_TRUE(Near(AtShow(at3, p.x, p.y), p.want, 4)) << p.x << ", " << p.y << ": " << AtShow(at3, p.x, p.y);
+
+    // The caption's centre: 0.065 x (0.9 p + 0.8) x 6 / 1.3, p smoothed over 4 s.
+    for (double k : {1.0, 2.0, 3.0, 5.0}) {
+        FXCanvas c;
+    frame(second, caption + k, &c);
+        int top = -1, bottom = -1;
+        for (int y = 0; y < c.GetHeight(); ++y)
+            if (Rgb p = AtShow(c, -0.42, 1 - 2 * (y + 0.5) / c.GetHeight()); p.g > p.r + 30 && p.g > p.b + 30)
+                (top < 0 ? top : bottom) = bottom = y;
+        double v = std::min(k / 4, 1.0), p = v * v * (3 - 2 * v);
+        double want = 0.065 * (0.9 * p + 0.8) * 6 / 1.3, got = 1 - (top + bottom + 1.0) / c.GetHeight();
+        EXPECT_NEAR(got, want, 0.03) << "caption " << k << " s into its rise";
+    }
+    // The thumbnails (white on the black of the empty 3D scene) at 1 s and
+    // 1.6 s: each 0.3 behind the one before.
+    for (auto [t, alphas] : {std::pair<double, std::vector<double>>{1.0, {0.5, 0.2, 0.0}}, {1.6, {0.8, 0.5, 0.2}}}) {
+        FXCanvas c;
+    frame(second, gallery + t, &c);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(AtShow(c, 0.66 * (i - 1) + 0.2, 0.8).r / 255.0, alphas[i], 0.06) << "thumbnail " << i << " at " << t;
+    }
+    // The billboard, white, 35 % over the desktop left of centre.
+    FXCanvas bill;
+    frame(second, billboard + 2, &bill);
+    EXPECT_TRUE(Near(AtShow(bill, -0.4, 0), mix({255, 255, 255}, 0.35), 4)) << AtShow(bill, -0.4, 0) << " over " << d;
+
+    FXCanvas a, b;
+    frame(first, 62, &a);
+    frame(second, 62, &b);
+    ASSERT_EQ(a.GetWidth() * a.GetHeight(), 320 * 240);
+    EXPECT_TRUE(b.GetWidth() == a.GetWidth() && memcmp(a.pixmap.Row(0), b.pixmap.Row(0), 320 * 240 * 4) == 0)
+        << "the same time gave another frame";
 }
 
 }  // namespace
