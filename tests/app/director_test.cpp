@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/billboard.h"
 #include "app/director.h"
 #include "app/fps.h"
 #include "app/randomint.h"
@@ -173,6 +174,45 @@ TEST(Fps, CountsFramesOfTheShowsClock) {
         EXPECT_NEAR(f.figure, figure, 1e-9) << step;
         EXPECT_EQ(renewed, renewals) << step;
         EXPECT_FALSE(f.Count(10.0) || f.Count(10.5) || f.Count(NAN));
+    }
+}
+
+// The scenarios fade in to 35 %, move and fade out, ending after 37, 47, 32
+// and 32 s; a number outside 0 to 3 ends at once.
+TEST(Billboards, ScenariosEndInTime) {
+    for (auto [anim, seconds] : {std::pair{0, 37.0}, {1, 47.0}, {2, 32.0}, {3, 32.0}, {4, 0.0}, {-1, 0.0}}) {
+        Billboard b;
+        b.Start(anim);
+        double t = 0;
+        float most = 0;
+        for (; !b.finished && t < 100; t += 0.05) {
+            b.OnScenar(nullptr, t);
+            most = std::max(most, b.alpha);
+        }
+        EXPECT_NEAR(t, seconds, 0.3) << "scenario " << anim;
+        EXPECT_FLOAT_EQ(most, seconds > 0 ? 0.35f : 0.0f) << "scenario " << anim;
+        EXPECT_EQ(b.alpha, 0.0f);
+    }
+}
+
+// After the first set a finished billboard is followed at once by another;
+// one that runs, or is hidden by the gallery set, stays.
+TEST(Billboards, TheNextStartsWhenTheCurrentHasFinished) {
+    struct {
+        bool firstCan, hiding, finished, next;
+    } const rows[] = {{true, false, true, false}, {false, false, true, true}, {false, true, true, false},
+                      {false, false, false, false}};
+    for (const auto& r : rows) {
+        VelmiraSets sets;
+        sets.billboardCount = VelmiraSets::kBillboards - 1;
+        int32_t bill = 2, anim = 0;
+        sets.billboards[2].hiding = r.hiding;
+        sets.billboards[2].finished = r.finished;
+        RandomInt rbill, ranim;
+        rbill.Push(2, sets.billboardCount);
+        fxBillboardRule(&sets, r.firstCan, &bill, &anim, &rbill, &ranim);
+        EXPECT_EQ(bill != 2, r.next);
+        EXPECT_TRUE(!r.next || !sets.billboards[bill].finished) << "the new one did not start";
     }
 }
 
