@@ -1,13 +1,15 @@
-// Writes the seed inputs of the mesh and phaser fuzzers with the engine's own
-// writers: whole mesh records, compact records (vector map, then mesh
-// headers each followed by its corner stream) and phaser records.
-//   fuzz_seeds MESH_DIR PHASER_DIR
+// Writes the seed inputs of the mesh, phaser and movie fuzzers with the
+// engine's own writers: whole mesh records, compact records (vector map, then
+// mesh headers each followed by its corner stream), phaser records and movie
+// records.
+//   fuzz_seeds MESH_DIR PHASER_DIR [MOVIE_DIR]
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <utility>
 #include <string>
 
+#include "anim/movie.h"
 #include "anim/phaser.h"
 #include "geometry/desk.h"
 #include "geometry/mesh.h"
@@ -52,8 +54,8 @@ bool localCompact(const std::string& dir, const char* name, std::initializer_lis
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_seeds MESH_DIR PHASER_DIR\n");
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: fuzz_seeds MESH_DIR PHASER_DIR [MOVIE_DIR]\n");
         return 2;
     }
     std::string meshDir = argv[1], phaserDir = argv[2];
@@ -91,5 +93,19 @@ int main(int argc, char** argv) {
             }
             return w;
         }) && ok;
+
+    // Movies: three frames with edges and key frames, and one without them.
+    for (int k = 0; argc == 4 && k < 2; ++k) {
+        SMovie mv;
+        for (const char* id : {"11", "13", "15"}) mv.frameNames.Push(id), mv.maskNames.Push(id);
+        for (int i = 0; k == 0 && i < 12; ++i) mv.edges.Push(i % 2 ? 0.5f : -0.25f);
+        mv.keyFramesOn = k == 0;
+        mv.keyFrames.PushInt(0), mv.keyFrames.PushInt(2);
+        mv.frameDuration = 0.04;
+        FXMemory rec;
+        ok = mv.SaveToBuf(&rec) && localWrite(argv[3], k ? "plain.xs" : "keys.xs", [&](FILE* f) {
+                 return fwrite(rec.data, 1, static_cast<size_t>(rec.count), f) == static_cast<size_t>(rec.count);
+             }) && ok;
+    }
     return ok ? 0 : 1;
 }

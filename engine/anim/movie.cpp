@@ -191,6 +191,7 @@ void SMovie::ReleaseBytes() {
 }
 
 void SMovie::Destroy() {
+    desk.mesh.material = nullptr;  // OnRender1 draws with the material it finds
     for (int i = 0; i < prepared.count; ++i) delete static_cast<FXMaterial*>(prepared.data[i]);
     for (int i = 0; i < freeMats.count; ++i) delete static_cast<FXMaterial*>(freeMats.data[i]);
     prepared.DestroyBuf();

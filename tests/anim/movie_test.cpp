@@ -120,7 +120,7 @@ TEST_F(Movie, ConvertedFramesComeBackFromAFileAndFromThePackageTool) {
         FXCanvas c;
         Frame(i, &c);
         // One name in two folders: the stored frames must stay apart.
-        std::string name = (i == 1 ? dir_.File("f.png") : full + "/f" + std::to_string(i) + ".png");
+        std::string name = (i == 1 ? dir_.File("f0.png") : full + "/f" + std::to_string(i) + ".png");
         ASSERT_TRUE(c.SaveToPict2(name.c_str(), 0, 0, 40, 30));
         mv.frameNames.Push(name.c_str());
         std::string base = "/f" + std::to_string(i) + ".png";
