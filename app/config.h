@@ -6,6 +6,9 @@
 
 // The configuration file's path (platform side).
 std::string fxConfigFile();
+// XScreenSaver's settings file of the user (~/.xscreensaver; platform side);
+// empty when the user has no home folder.
+std::string fxXScreenSaverFile();
 // Reads "path" from a configuration text ("key=value" lines, '#' comments,
 // blanks around keys and values ignored). False when it holds no path.
 bool fxParseConfigPath(const std::string& text, std::string* path);

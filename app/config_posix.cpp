@@ -14,3 +14,8 @@ std::string fxConfigFile() {
     }
     return base + "/fenro3d/Screensavers/Velmira";
 }
+
+std::string fxXScreenSaverFile() {
+    const char* home = getenv("HOME");
+    return home && *home ? std::string(home) + "/.xscreensaver" : std::string();
+}

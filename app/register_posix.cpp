@@ -48,8 +48,8 @@ std::string localReadAll(const std::string& path, bool* ok) {
 }
 
 // Adds the program to the "programs:" list of ~/.xscreensaver, once.
-void localXScreenSaver(const std::string& home, const std::string& exe) {
-    std::string rc = home + "/.xscreensaver";
+void localXScreenSaver(const std::string& exe) {
+    std::string rc = fxXScreenSaverFile();
     bool ok;
     std::string text = localReadAll(rc, &ok);
     if (!ok) return;
@@ -131,7 +131,7 @@ int fxRegister(const std::string& given) {
         return 1;
     }
     printf("velmira: installed %s\n", exe.c_str());
-    localXScreenSaver(home, exe);
+    localXScreenSaver(exe);
     if (!dataFolder.empty()) {
         std::string cfg = fxConfigFile();
         std::string folder = cfg.substr(0, cfg.rfind('/'));

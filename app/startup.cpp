@@ -3,6 +3,7 @@
 
 #include "app/entries.h"
 #include "app/velmira.h"
+#include "app/xsettings.h"
 #include "base/other.h"
 #include "base/paths.h"
 #include "base/thread.h"
@@ -12,11 +13,20 @@
 
 namespace {
 
-// The desktop picture: the screen itself, or a picture file standing in for
-// it when the show is rendered offline.
-bool localDesktop(FXScrShot* shot, const std::string& file) {
-    if (!file.empty()) return shot->CreateFromPict(file.c_str());
-    return shot->Update();
+// The desktop picture: a picture file standing in for it when the show is
+// rendered offline, the screen itself otherwise. As XScreenSaver's hack the
+// screen is already covered: the daemon's own picture of the desktop stands
+// in, or nothing when its user turned desktop pictures off. That setting is
+// the daemon's, so it counts only when the daemon runs us; the daemon's
+// picture may be left on the root after it, so it counts only then too.
+bool localDesktop(FXScrShot* shot, const FXShowStart& start) {
+    if (!start.desktopFile.empty()) return shot->CreateFromPict(start.desktopFile.c_str());
+    if (!fxIsDaemonWindow(start.window)) return shot->Update();
+    if (!fxReadDesktopImagesAllowed()) {
+        trc("InitScene -> desktop pictures are off in the XScreenSaver settings\n");
+        return shot->Blank(start.window);
+    }
+    return shot->UpdateFor(start.window);
 }
 
 // Enters the data folder (or, without a package, the folder the user named)
@@ -97,7 +107,7 @@ void InitScene(const FXShowStart& start, const FXDataSearch& search) {
 
     // Without a package there is no show to lay over the desktop.
     FXScrShot shot;
-    if (!a.run.isPreview && !a.run.noPackage && !localDesktop(&shot, start.desktopFile))
+    if (!a.run.isPreview && !a.run.noPackage && !localDesktop(&shot, start))
         err("InitScene -> no desktop picture\n");
 
     a.gr.CreateChild(start.window);

@@ -19,6 +19,8 @@ packages=(
   xvfb xauth x11-utils imagemagick
   # end-to-end tests drive the real program with XTest input
   libxtst-dev
+  # the end-to-end test under the real XScreenSaver daemon
+  xscreensaver
   "$@"
 )
 

@@ -30,3 +30,10 @@ bool fxGrabScreenPixels(FXScreenPixels* out);
 void fxReleaseScreenPixels(FXScreenPixels* p);
 // Screen size; false when there is no screen.
 bool fxScreenSize(int* w, int* h);
+// A window's size; false when it does not exist.
+bool fxWindowSize(void* window, int* w, int* h);
+// The picture of the desktop a screen-saver daemon kept before covering the
+// screen (on X11 the pixmap named by _SCREENSAVER_SCREENSHOT on the window
+// or the root), scaled to the window's size, as fxGrabScreenPixels gives
+// them. False when there is none or it cannot be read (traced).
+bool fxGrabSaverPixels(void* window, FXScreenPixels* out);

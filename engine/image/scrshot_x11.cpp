@@ -1,7 +1,10 @@
-// Desktop capture on X11: an image of the root window.
+// Desktop capture on X11: an image of the root window, or the picture of it
+// that XScreenSaver keeps for its hacks.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -26,6 +29,56 @@ uint8_t localChannel(unsigned long px, unsigned long mask) {
     int shift = localShift(mask);
     unsigned long m = mask >> shift, v = (px & mask) >> shift;
     return static_cast<uint8_t>(v * 255 / m);
+}
+
+// The image scaled (nearest pixel) to w x h blue-green-red-x rows, owned by
+// out; false without memory.
+bool localToRows(XImage* img, int w, int h, FXScreenPixels* out) {
+    uint8_t* rows = static_cast<uint8_t*>(malloc(static_cast<size_t>(w) * static_cast<size_t>(h) * 4));
+    if (!rows) return false;
+    for (int y = 0; y < h; ++y) {
+        int sy = static_cast<int>(static_cast<int64_t>(y) * img->height / h);
+        for (int x = 0; x < w; ++x) {
+            unsigned long px = XGetPixel(img, static_cast<int>(static_cast<int64_t>(x) * img->width / w), sy);
+            uint8_t* p = rows + (static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)) * 4;
+            p[0] = localChannel(px, img->blue_mask);
+            p[1] = localChannel(px, img->green_mask);
+            p[2] = localChannel(px, img->red_mask);
+            p[3] = 0;
+        }
+    }
+    out->width = w;
+    out->height = h;
+    out->pitch = w * 4;
+    out->bgrx = rows;
+    out->handle = nullptr;
+    return true;
+}
+
+// The pixmap named by _SCREENSAVER_SCREENSHOT on the window: 1 found, 0 no
+// such property, -1 a value that cannot be a picture (traced).
+int localShotProperty(Display* d, Window win, Pixmap* out) {
+    Atom name = XInternAtom(d, "_SCREENSAVER_SCREENSHOT", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    fxDisplayTrapErrors();
+    int r = XGetWindowProperty(d, win, name, 0, 1, False, AnyPropertyType, &type, &format, &n, &after, &data);
+    bool failed = fxDisplayUntrapErrors() || r != Success;
+    if (failed || type == None) {
+        if (data) XFree(data);
+        return 0;
+    }
+    // Format-32 items come as longs, whatever the width of long.
+    *out = type == XA_PIXMAP && format == 32 && n == 1 && data ? *reinterpret_cast<unsigned long*>(data) : 0;
+    if (data) XFree(data);
+    if (!*out) {
+        err("_SCREENSAVER_SCREENSHOT on 0x%lx: not a pixmap (type %lu, format %d, %lu items)\n",
+            static_cast<unsigned long>(win), static_cast<unsigned long>(type), format, n);
+        return -1;
+    }
+    return 1;
 }
 
 }  // namespace
@@ -65,26 +118,10 @@ bool fxGrabScreenPixels(FXScreenPixels* out) {
         return true;
     }
     // Any other visual: convert pixel by pixel into blue-green-red-x rows.
-    uint8_t* rows = static_cast<uint8_t*>(malloc(static_cast<size_t>(w) * static_cast<size_t>(h) * 4));
-    if (!rows) {
-        XDestroyImage(img);
-        err("XGetImage (no memory for the conversion)\n");
-        return false;
-    }
-    for (int y = 0; y < img->height; ++y)
-        for (int x = 0; x < img->width; ++x) {
-            unsigned long px = XGetPixel(img, x, y);
-            uint8_t* p = rows + (static_cast<size_t>(y) * w + x) * 4;
-            p[0] = localChannel(px, img->blue_mask);
-            p[1] = localChannel(px, img->green_mask);
-            p[2] = localChannel(px, img->red_mask);
-            p[3] = 0;
-        }
+    bool ok = localToRows(img, img->width, img->height, out);
     XDestroyImage(img);
-    out->pitch = w * 4;
-    out->bgrx = rows;
-    out->handle = nullptr;
-    return true;
+    if (!ok) err("XGetImage (no memory for the conversion)\n");
+    return ok;
 }
 
 void fxReleaseScreenPixels(FXScreenPixels* p) {
@@ -94,4 +131,72 @@ void fxReleaseScreenPixels(FXScreenPixels* p) {
     else
         free(const_cast<uint8_t*>(p->bgrx));
     memset(p, 0, sizeof *p);
+}
+
+bool fxWindowSize(void* window, int* w, int* h) {
+    Display* d = static_cast<Display*>(fxDisplay());
+    if (!d || !window) return false;
+    XWindowAttributes wa;
+    fxDisplayTrapErrors();
+    Status ok = XGetWindowAttributes(d, static_cast<Window>(reinterpret_cast<uintptr_t>(window)), &wa);
+    if (fxDisplayUntrapErrors() || !ok || wa.width < 1 || wa.height < 1) return false;
+    *w = wa.width;
+    *h = wa.height;
+    return true;
+}
+
+bool fxGrabSaverPixels(void* window, FXScreenPixels* out) {
+    memset(out, 0, sizeof *out);
+    Display* d = static_cast<Display*>(fxDisplay());
+    if (!d || !window) return false;
+    Window win = static_cast<Window>(reinterpret_cast<uintptr_t>(window));
+    XWindowAttributes wa;
+    fxDisplayTrapErrors();
+    Status got = XGetWindowAttributes(d, win, &wa);
+    if (fxDisplayUntrapErrors() || !got || wa.width < 1 || wa.height < 1) return false;
+    // The daemon names the picture on the window it hands over, or on the root.
+    Pixmap pm = 0;
+    int found = localShotProperty(d, win, &pm);
+    if (found == 0) found = localShotProperty(d, DefaultRootWindow(d), &pm);
+    if (found == 0) trc("_SCREENSAVER_SCREENSHOT: none on 0x%lx or the root\n", static_cast<unsigned long>(win));
+    if (found != 1) return false;
+
+    Window rootRet;
+    int px, py;
+    unsigned pw = 0, ph = 0, border, depth = 0;
+    fxDisplayTrapErrors();
+    Status geo = XGetGeometry(d, pm, &rootRet, &px, &py, &pw, &ph, &border, &depth);
+    if (fxDisplayUntrapErrors() || !geo || pw < 1 || ph < 1) {
+        err("_SCREENSAVER_SCREENSHOT: pixmap 0x%lx does not exist\n", static_cast<unsigned long>(pm));
+        return false;
+    }
+    // A pixmap has no visual: its pixels follow the window's, or the screen's.
+    Visual* vis = nullptr;
+    if (static_cast<int>(depth) == wa.depth)
+        vis = wa.visual;
+    else if (static_cast<int>(depth) == DefaultDepth(d, DefaultScreen(d)))
+        vis = DefaultVisual(d, DefaultScreen(d));
+    if (!vis || !vis->red_mask) {
+        err("_SCREENSAVER_SCREENSHOT: pixmap of depth %u has no true-colour visual\n", depth);
+        return false;
+    }
+    fxDisplayTrapErrors();
+    XImage* img = XGetImage(d, pm, 0, 0, pw, ph, AllPlanes, ZPixmap);
+    if (fxDisplayUntrapErrors() || !img) {
+        if (img) XDestroyImage(img);
+        err("XGetImage (_SCREENSAVER_SCREENSHOT pixmap 0x%lx)\n", static_cast<unsigned long>(pm));
+        return false;
+    }
+    img->red_mask = vis->red_mask;
+    img->green_mask = vis->green_mask;
+    img->blue_mask = vis->blue_mask;
+    bool ok = localToRows(img, wa.width, wa.height, out);
+    XDestroyImage(img);
+    if (!ok) {
+        err("_SCREENSAVER_SCREENSHOT: no memory for %dx%d\n", wa.width, wa.height);
+        return false;
+    }
+    trc("_SCREENSAVER_SCREENSHOT: pixmap 0x%lx (%ux%u) scaled to %dx%d\n", static_cast<unsigned long>(pm), pw, ph,
+        wa.width, wa.height);
+    return true;
 }

@@ -5,6 +5,7 @@
 #include "app/closerules.h"
 #include "app/config.h"
 #include "app/modes.h"
+#include "app/xsettings.h"
 
 namespace {
 
@@ -110,6 +111,21 @@ TEST(Config, PathLine) {
         EXPECT_EQ(fxParseConfigPath(text, &p), found) << text;
         EXPECT_EQ(p, path) << text;
     }
+}
+
+// XScreenSaver's setting for desktop pictures: off only when the user says
+// so, whatever the spelling; a programs list may not switch it.
+TEST(XSettings, DesktopImagesAllowed) {
+    const std::pair<std::string, bool> rows[] = {
+        {"", true},
+        {"grabDesktopImages:  False\n", false},
+        {"mode: one\n*grabDesktopImages:\tfalse  \r\nlock: False\n", false},
+        {"grabDesktopImages: True\n", true},
+        {"grabDesktopImages: False\ngrabDesktopImages: TRUE\n", true},  // the last one counts
+        {"grabDesktopImagesX: False\nxgrabDesktopImages: False\n", true},
+        {"programs: \\\n  grabDesktopImages: False \\n\\\n  other\n", true},
+    };
+    for (const auto& [text, allowed] : rows) EXPECT_EQ(fxDesktopImagesAllowed(text), allowed) << text;
 }
 
 }  // namespace
