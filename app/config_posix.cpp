@@ -15,6 +15,13 @@ std::string fxConfigFile() {
     return base + "/fenro3d/Screensavers/Velmira";
 }
 
+std::string fxStateFolder() {
+    const char* xdg = getenv("XDG_STATE_HOME");
+    if (xdg && *xdg == '/') return std::string(xdg) + "/velmira";
+    const char* home = getenv("HOME");
+    return home && *home == '/' ? std::string(home) + "/.local/state/velmira" : std::string();
+}
+
 std::string fxXScreenSaverFile() {
     const char* home = getenv("HOME");
     return home && *home ? std::string(home) + "/.xscreensaver" : std::string();

@@ -16,9 +16,10 @@ struct FXDataPlace {
 struct FXDataSearch {
     std::string folder;              // the folder holding the package; empty when none does
     std::vector<FXDataPlace> tried;  // every folder looked in, in order
-    // Where the trace log goes: the package's folder, or without one the
-    // first folder the user named that exists. Never the file system's
-    // root; empty for no log.
+    // The folder the trace log belongs with: the package's folder, or
+    // without one the first folder the user named that exists. Never the
+    // file system's root; empty for none. The log goes there only when it
+    // is the user's own; otherwise to the user's state folder.
     std::string logFolder;
 };
 

@@ -11,7 +11,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <atomic>
 #include <cstdlib>
+#include <memory>
+#include <thread>
 
 #include "app/closerules.h"
 #include "app/host.h"
@@ -25,24 +28,51 @@
 namespace {
 
 int localSignalPipe[2] = {-1, -1};
+volatile sig_atomic_t localLooping = 0;
+volatile sig_atomic_t localSignalled = 0;
 
-void localOnSignal(int) {
-    char c = 1;
+const char kWakeSignal = 'S', kWakeLost = 'L';
+
+void localWake(char why) {
     // Nothing else is safe in a signal handler; the loop does the rest.
-    ssize_t r = write(localSignalPipe[1], &c, 1);
+    ssize_t r = write(localSignalPipe[1], &why, 1);
     (void)r;
+}
+
+void localOnSignal(int sig) {
+    // Outside the loop (start-up, shut-down) or asked twice: end at once,
+    // as the sender expects; the window system tidies up after us.
+    if (!localLooping || localSignalled) {
+        signal(sig, SIG_DFL);
+        raise(sig);
+        return;
+    }
+    localSignalled = 1;
+    localWake(kWakeSignal);
+}
+
+// The X server went away: the loop ends, and whatever still hangs on the
+// dead connection may not hold the process.
+void localOnDisplayLost() {
+    localWake(kWakeLost);
+    fxShutdownDeadline(1.5);
 }
 
 void localCatchSignals() {
     if (pipe(localSignalPipe) != 0) return;
     fcntl(localSignalPipe[0], F_SETFL, O_NONBLOCK);
     fcntl(localSignalPipe[1], F_SETFL, O_NONBLOCK);
+    fcntl(localSignalPipe[0], F_SETFD, FD_CLOEXEC);
+    fcntl(localSignalPipe[1], F_SETFD, FD_CLOEXEC);
     struct sigaction sa = {};
     sa.sa_handler = localOnSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    // A write to a dead server must come back as an error, not a signal.
+    signal(SIGPIPE, SIG_IGN);
+    fxDisplayOnLost(localOnDisplayLost);
 }
 
 void* Handle(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
@@ -81,18 +111,81 @@ const char* localGrab(Display* d, Window w, Cursor c) {
     return failed;
 }
 
-// Waits for X events or a signal; false when a signal asks us to end.
-bool localWait(Display* d) {
-    if (XPending(d)) return true;
+enum LocalWake { LOCAL_EVENTS, LOCAL_SIGNAL, LOCAL_LOST };
+
+// Waits for X events, a signal or the loss of the display.
+LocalWake localWait(Display* d) {
     struct pollfd fds[2] = {{ConnectionNumber(d), POLLIN, 0}, {localSignalPipe[0], POLLIN, 0}};
     int n = localSignalPipe[0] >= 0 ? 2 : 1;
     for (;;) {
+        char why = 0;
+        if (n == 2 && read(localSignalPipe[0], &why, 1) == 1) return why == kWakeLost ? LOCAL_LOST : LOCAL_SIGNAL;
+        if (fxDisplayLost()) return LOCAL_LOST;
+        if (XPending(d)) return LOCAL_EVENTS;
         int r = poll(fds, static_cast<nfds_t>(n), 250);
-        if (r < 0 && errno != EINTR) return true;
-        if (n == 2 && (fds[1].revents & POLLIN)) return false;
-        if (r > 0 || XPending(d)) return true;
+        if (r < 0 && errno != EINTR) return LOCAL_EVENTS;
     }
 }
+
+// True when w is our window, inside it, or holds it (the preview's parent):
+// focus moving there is not lost to another client.
+bool localOurs(Display* d, Window ours, Window w) {
+    if (w == None || w == PointerRoot) return false;
+    for (Window a = ours; a;) {  // our window and its ancestors
+        if (a == w) return true;
+        Window root, parent, *kids = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(d, a, &root, &parent, &kids, &n)) break;
+        if (kids) XFree(kids);
+        a = parent == root ? 0 : parent;
+    }
+    for (Window a = w; a;) {  // w inside our window
+        if (a == ours) return true;
+        Window root, parent, *kids = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(d, a, &root, &parent, &kids, &n)) break;
+        if (kids) XFree(kids);
+        a = parent == root ? 0 : parent;
+    }
+    return false;
+}
+
+// A preview's parent may go while the show is still starting (a settings
+// dialog closed at once). Nothing is on the screen yet, so the process ends
+// at once; a connection of its own watches, as the shared one is busy with
+// the start-up. Stops when the show is shown.
+class LocalStartWatch {
+public:
+    explicit LocalStartWatch(Window parent) {
+        thread_ = std::thread([this, parent] { Watch(parent); });
+    }
+    ~LocalStartWatch() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    void Watch(Window parent) {
+        Display* d = XOpenDisplay(DisplayString(static_cast<Display*>(fxDisplay())));
+        if (!d) return;
+        XSelectInput(d, parent, StructureNotifyMask);
+        XWindowAttributes a;
+        bool gone = !XGetWindowAttributes(d, parent, &a);
+        struct pollfd fd = {ConnectionNumber(d), POLLIN, 0};
+        while (!gone && !stop_) {
+            while (XPending(d)) {
+                XEvent e;
+                XNextEvent(d, &e);
+                gone |= e.type == DestroyNotify && e.xdestroywindow.window == parent;
+            }
+            if (!gone) poll(&fd, 1, 10);
+        }
+        XCloseDisplay(d);
+        if (gone && !stop_) fxLeaveNow(0);
+    }
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 // The show on our window or one we were given: shown once started, run
 // until input, a signal or the window's end closes it.
@@ -103,6 +196,7 @@ public:
         start.window = Handle(win);
         start.preview = mode == FX_MODE_PREVIEW;
     }
+    void WatchStart(Window parent) { watch_.reset(new LocalStartWatch(parent)); }
     // The screen back to the user once the show has shut down.
     ~LocalHost() {
         if (grabbed_) {
@@ -118,6 +212,7 @@ public:
     // Full screen: the desktop was captured at start-up, before our window
     // covers it.
     void Shown() override {
+        watch_.reset();
         if (mode_ == FX_MODE_FULL) {
             hidden_ = localInvisibleCursor(d_, win_);
             XDefineCursor(d_, win_, hidden_);
@@ -133,6 +228,8 @@ public:
                 return;
             }
             XSetInputFocus(d_, win_, RevertToParent, CurrentTime);
+            // Others' windows mapped or restacked later are seen here.
+            XSelectInput(d_, DefaultRootWindow(d_), SubstructureNotifyMask);
         } else {
             if (ownWindow_) XMapRaised(d_, win_);
             XSync(d_, False);
@@ -142,6 +239,9 @@ public:
     int Run() override;
 
 private:
+    bool OnEvent(const XEvent& e);
+    void KeepOnTop(const XEvent& e);
+
     Display* d_;
     Window win_;
     FXMode mode_;
@@ -150,52 +250,96 @@ private:
     Cursor hidden_ = 0;
     bool grabbed_ = false;
     bool grabFailed_ = false;
+    std::unique_ptr<LocalStartWatch> watch_;
 };
 
 int LocalHost::Run() {
     if (grabFailed_) return 1;
     cs_.started = true;
     cs_.startTime = velmira.run.startTime;
+    int status = 0;
     bool closing = false;
+    localLooping = 1;
     while (!closing) {
-        if (!localWait(d_)) {
+        LocalWake w = localWait(d_);
+        if (w == LOCAL_SIGNAL) {
             trc("host -> ended by a signal\n");
+            break;
+        }
+        if (w == LOCAL_LOST) {
+            trc("host -> the display was lost\n");
+            status = 1;
             break;
         }
         while (!closing && XPending(d_)) {
             XEvent e;
             XNextEvent(d_, &e);
-            double now = fxGetTime();
-            switch (e.type) {
-                case KeyPress:
-                case KeyRelease:
-                    closing = fxCloseRule(&cs_, FX_IN_KEY, 0, 0, now);
-                    break;
-                case ButtonPress:
-                    closing = fxCloseRule(&cs_, FX_IN_BUTTON, 0, 0, now);
-                    break;
-                case MotionNotify:
-                    closing = fxCloseRule(&cs_, FX_IN_MOTION, e.xmotion.x_root, e.xmotion.y_root, now);
-                    break;
-                case DestroyNotify:
-                    // The window went with its parent or owner.
-                    if (e.xdestroywindow.window == win_) {
-                        trc("host -> the window was destroyed\n");
-                        closing = true;
-                    }
-                    break;
-                case FocusOut:
-                    // Focus moving inside our own window tree is no loss.
-                    if (e.xfocus.mode == NotifyNormal && e.xfocus.detail != NotifyInferior)
-                        closing = fxCloseRule(&cs_, FX_IN_FOCUS_LOST, 0, 0, now);
-                    break;
-                default:
-                    break;
-            }
+            closing = OnEvent(e);
         }
     }
+    localLooping = 0;
     velmira.run.escapeHit = cs_.escapeHit;
-    return 0;
+    return status;
+}
+
+bool LocalHost::OnEvent(const XEvent& e) {
+    double now = fxGetTime();
+    switch (e.type) {
+        case KeyPress:
+        case KeyRelease:
+            return fxCloseRule(&cs_, FX_IN_KEY, 0, 0, now);
+        case ButtonPress:
+            return fxCloseRule(&cs_, FX_IN_BUTTON, 0, 0, now);
+        case MotionNotify:
+            return fxCloseRule(&cs_, FX_IN_MOTION, e.xmotion.x_root, e.xmotion.y_root, now);
+        case DestroyNotify:
+            // The window went with its parent or owner.
+            if (e.xdestroywindow.window != win_) return false;
+            trc("host -> the window was destroyed\n");
+            return true;
+        case FocusOut: {
+            // Grabs, and focus moving inside our own window tree, are no loss.
+            if (e.xfocus.window != win_ || e.xfocus.detail == NotifyInferior ||
+                (e.xfocus.mode != NotifyNormal && e.xfocus.mode != NotifyWhileGrabbed))
+                return false;
+            Window to = None;
+            int revert = 0;
+            XGetInputFocus(d_, &to, &revert);
+            if (localOurs(d_, win_, to)) return false;
+            bool close = fxCloseRule(&cs_, FX_IN_FOCUS_LOST, 0, 0, now);
+            if (close) {
+                trc("host -> the focus went to another window\n");
+            } else if (mode_ == FX_MODE_FULL) {
+                // Within the grace the show stays and takes the focus back,
+                // so that a later loss is seen again.
+                XSetInputFocus(d_, win_, RevertToParent, CurrentTime);
+            }
+            return close;
+        }
+        case MapNotify:
+        case ConfigureNotify:
+        case VisibilityNotify:
+            KeepOnTop(e);
+            return false;
+        default:
+            return false;
+    }
+}
+
+// Full screen covers everything, as the screen saver it stands for: a window
+// mapped or raised above it by another client is covered again.
+void LocalHost::KeepOnTop(const XEvent& e) {
+    if (mode_ != FX_MODE_FULL) return;
+    bool above = false;
+    if (e.type == VisibilityNotify)
+        above = e.xvisibility.window == win_ && e.xvisibility.state != VisibilityUnobscured;
+    else if (e.type == MapNotify)
+        above = e.xmap.window != win_;
+    else
+        above = e.xconfigure.window != win_ && e.xconfigure.event != win_;
+    if (!above) return;
+    XRaiseWindow(d_, win_);
+    XFlush(d_);
 }
 
 }  // namespace
@@ -211,6 +355,7 @@ int fxRunHost(const FXLaunch& l) {
             fprintf(stderr, "velmira: cannot open display (DISPLAY is unset)\n");
         return 1;
     }
+    localCatchSignals();
     int screen = DefaultScreen(d);
     Window root = RootWindow(d, screen);
     FXCloseState cs;
@@ -238,7 +383,8 @@ int fxRunHost(const FXLaunch& l) {
         XSetWindowAttributes wa = {};
         wa.override_redirect = True;
         wa.background_pixel = BlackPixel(d, screen);
-        wa.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | PointerMotionMask | FocusChangeMask;
+        wa.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | PointerMotionMask | FocusChangeMask |
+                        VisibilityChangeMask;
         win = XCreateWindow(d, root, 0, 0, static_cast<unsigned>(DisplayWidth(d, screen)),
                             static_cast<unsigned>(DisplayHeight(d, screen)), 0, CopyFromParent, InputOutput,
                             CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask, &wa);
@@ -251,7 +397,7 @@ int fxRunHost(const FXLaunch& l) {
         XStoreName(d, win, "SCREENSAVER");
         // A preview leaves the mouse to the window it sits in.
         long events = KeyPressMask | KeyReleaseMask | StructureNotifyMask;
-        if (!cs.preview) events |= ButtonPressMask | PointerMotionMask | FocusChangeMask;
+        if (!cs.preview) events |= ButtonPressMask | PointerMotionMask | FocusChangeMask | VisibilityChangeMask;
         XSelectInput(d, win, events);
     } else {
         // Its owner may take the window away: then the show ends.
@@ -264,9 +410,9 @@ int fxRunHost(const FXLaunch& l) {
     XQueryPointer(d, root, &rootRet, &childRet, &rx, &ry, &wx, &wy, &mask);
     cs.origX = rx;
     cs.origY = ry;
-    localCatchSignals();
     // The window's destruction comes with the host's: the show first, then
     // the screen is given back.
     LocalHost host(d, win, l.mode, ownWindow, cs);
+    if (cs.preview) host.WatchStart(static_cast<Window>(l.window));
     return fxRunShow(l, &host);
 }

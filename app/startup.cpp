@@ -1,9 +1,15 @@
 // Start-up and shut-down of the show.
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
+#include "app/config.h"
 #include "app/entries.h"
 #include "app/velmira.h"
 #include "app/xsettings.h"
+#include "base/file.h"
 #include "base/other.h"
 #include "base/paths.h"
 #include "base/thread.h"
@@ -30,19 +36,25 @@ bool localDesktop(FXScrShot* shot, const FXShowStart& start) {
 }
 
 // Enters the data folder (or, without a package, the folder the user named)
-// and opens the log there: outside a folder we were given the log would land
-// wherever the program was started from. A package folder that cannot be
-// entered counts as no package.
+// and opens the log. The log goes with the data when that folder is the
+// user's own; a shared or system folder (the installed demo content, a
+// folder of root's) stays untouched and the log goes to the user's state
+// folder. A package folder that cannot be entered counts as no package.
 void localEnterData(FXDataSearch* data, bool log) {
     std::string folder = data->folder.empty() ? data->logFolder : data->folder;
-    if (folder.empty()) return;
-    fxSetTypePath(1, folder.c_str());
-    if (!fxSetPath(1)) {
-        fprintf(stderr, "velmira: cannot enter the data folder %s\n", folder.c_str());
-        data->folder.clear();
-        return;
+    if (!folder.empty()) {
+        fxSetTypePath(1, folder.c_str());
+        if (!fxSetPath(1)) {
+            fprintf(stderr, "velmira: cannot enter the data folder %s\n", folder.c_str());
+            data->folder.clear();
+            folder.clear();
+        }
     }
-    if (log && folder == data->logFolder) fxOpenTraces("velmira.log");
+    if (!log) return;
+    bool withData = !folder.empty() && folder == data->logFolder && fxIsOwnFolder(folder.c_str());
+    std::string logFolder = withData ? folder : fxStateFolder();
+    if (logFolder.empty() || !fxMakeFolder(logFolder.c_str())) return;
+    fxOpenTraces((logFolder + "/velmira.log").c_str());
 }
 
 void localLoadShow(FXScrShot* shot) {
@@ -131,10 +143,15 @@ void InitScene(const FXShowStart& start, const FXDataSearch& search) {
     trc("InitScene done\n");
 }
 
-void DestroyScene() {
+bool DestroyScene() {
     VelmiraApp& a = velmira;
     trc("DestroyScene\n");
-    a.gr.StopLoop(100000.0);
+    // A frame takes milliseconds; a thread that does not end within a
+    // second is stuck in the window system and nothing it uses may go.
+    if (!a.gr.StopLoop(1.0)) {
+        err("DestroyScene -> the render thread did not stop; leaving without tidying up\n");
+        return false;
+    }
     // The render thread has ended: the GL context is free for this thread.
     a.gr.SetAct(true);
     a.sets.Destroy();
@@ -154,6 +171,23 @@ void DestroyScene() {
     fxSetEnv(nullptr);
     fxUnloadDevil();
     trc("DestroyScene done\n");
+    return true;
+}
+
+void fxLeaveNow(int status) {
+    fxCloseTraces();
+    fflush(nullptr);
+    std::_Exit(status);
+}
+
+void fxShutdownDeadline(double seconds) {
+    static std::atomic<bool> armed{false};
+    if (armed.exchange(true)) return;
+    std::thread([seconds] {
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        err("shut-down took longer than %.1f s: leaving\n", seconds);
+        fxLeaveNow(1);
+    }).detach();
 }
 
 int fxRunShow(const FXLaunch& launch, FXShowOutput* out) {
@@ -165,6 +199,8 @@ int fxRunShow(const FXLaunch& launch, FXShowOutput* out) {
     velmira.run.startTime = fxGetTime();
     velmira.run.started = true;
     int status = out->Run();
-    DestroyScene();
+    // The process ends here rather than in the exit path, which would wait
+    // on the render thread again.
+    if (!DestroyScene()) fxLeaveNow(status ? status : 1);
     return status;
 }

@@ -95,7 +95,15 @@ extern VelmiraApp velmira;
 // it also writes the configuration. Returns the exit status.
 int fxRegister(const std::string& dataFolder);
 void InitScene(const FXShowStart& start, const FXDataSearch& data);
-void DestroyScene();
+// False when the render thread would not stop: then nothing was freed and
+// the process must end without its exit path.
+bool DestroyScene();
+// Ends the process at once with the status, the trace log closed: no exit
+// handlers, no destructors.
+[[noreturn]] void fxLeaveNow(int status);
+// Once armed, the process ends with status 1 after the given time unless it
+// has ended by itself: the show is being closed and nothing may hold it.
+void fxShutdownDeadline(double seconds);
 // Puts the director and the run's values back to their start (for a second
 // run in one process, as the tests do).
 void fxResetShow();
