@@ -97,6 +97,15 @@ public:
     void FindMaxims(float* box) const;
     void FindMultiMaxims(bool* first, float* box) const;
     void UnitizeMaximsStretch1(const float* box);
+    // The box centred on the origin and scaled alike on all axes so that
+    // its largest side spans -1..1.
+    void UnitizeMaxims(const float* box);
+    // The box centred and each axis scaled on its own to -1..1; an axis of
+    // zero extent is only centred.
+    void UnitizeMaximsStretch(const float* box);
+    // Mirrors x (positions and normals) and turns every triangle round, so
+    // its front stays the side that faces the viewer.
+    void FlipHoriz();
     void Transform(int a, int b, int c, bool nx, bool ny, bool nz);
     static int TextToIndi(const char* s);
     void SetVerticesCol(const float* rgba);

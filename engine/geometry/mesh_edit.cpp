@@ -1,7 +1,9 @@
 // Geometry and editing operations of FXMesh: texture coordinates, normals,
 // bounding boxes, axis changes, colours and the removal of triangles and
 // vertices.
+#include <algorithm>
 #include <initializer_list>
+#include <utility>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -194,4 +196,41 @@ void FXMesh::DiscardVertices() {
     free(vertices);
     vertices = nv;
     vertexCount = vertexCapacity = n;
+}
+
+void FXMesh::UnitizeMaxims(const float* box) {
+    if (!box || !vertices) return;
+    float size = 0.0f;
+    for (int a = 0; a < 3; ++a) size = std::max(size, box[2 * a + 1] - box[2 * a]);
+    float s = size > 0.0f ? 2.0f / size : 1.0f;
+    float c[3] = {(box[0] + box[1]) * 0.5f, (box[2] + box[3]) * 0.5f, (box[4] + box[5]) * 0.5f};
+    for (int32_t i = 0; i < vertexCount; ++i) {
+        float* p = vertices[i].f + FX_VTX_POS;
+        for (int a = 0; a < 3; ++a) p[a] = (p[a] - c[a]) * s;
+    }
+}
+
+void FXMesh::UnitizeMaximsStretch(const float* box) {
+    if (!box || !vertices) return;
+    float c[3], s[3];
+    for (int a = 0; a < 3; ++a) {
+        float size = box[2 * a + 1] - box[2 * a];
+        c[a] = (box[2 * a] + box[2 * a + 1]) * 0.5f;
+        s[a] = size > 0.0f ? 2.0f / size : 1.0f;
+    }
+    for (int32_t i = 0; i < vertexCount; ++i) {
+        float* p = vertices[i].f + FX_VTX_POS;
+        for (int a = 0; a < 3; ++a) p[a] = (p[a] - c[a]) * s[a];
+    }
+}
+
+void FXMesh::FlipHoriz() {
+    if (vertices)
+        for (int32_t i = 0; i < vertexCount; ++i) {
+            vertices[i].f[FX_VTX_POS] = -vertices[i].f[FX_VTX_POS];
+            vertices[i].f[FX_VTX_NORMAL] = -vertices[i].f[FX_VTX_NORMAL];
+        }
+    // A mirror turns the winding; culling and lighting expect it kept.
+    if (indices)
+        for (int32_t k = 0; k + 2 < indexCount; k += 3) std::swap(indices[k + 1], indices[k + 2]);
 }
