@@ -226,6 +226,32 @@ void localBoxLine(float* data, int n, int stride, int r, std::vector<float>& tmp
     }
 }
 
+// The same pass down bw columns of a block at once: each column is summed in
+// the same order as it would be alone, but rows are read one after another,
+// which keeps the memory access in order.
+void localBoxColumns(float* base, int bw, int bh, size_t rowStride, int stride, int r, std::vector<float>& tmp,
+                     std::vector<double>& sums) {
+    size_t n = static_cast<size_t>(bw);
+    tmp.resize(n * static_cast<size_t>(bh));
+    for (int y = 0; y < bh; y++) {
+        const float* row = base + y * rowStride;
+        for (size_t x = 0; x < n; x++) tmp[static_cast<size_t>(y) * n + x] = row[x * static_cast<size_t>(stride)];
+    }
+    float inv = 1.0f / static_cast<float>(2 * r + 1);
+    sums.assign(n, 0.0);
+    for (int i = 0; i <= r && i < bh; i++)
+        for (size_t x = 0; x < n; x++) sums[x] += tmp[static_cast<size_t>(i) * n + x];
+    for (int i = 0; i < bh; i++) {
+        float* out = base + i * rowStride;
+        for (size_t x = 0; x < n; x++) out[x * static_cast<size_t>(stride)] = static_cast<float>(sums[x]) * inv;
+        int add = i + r + 1, sub = i - r;
+        if (add < bh)
+            for (size_t x = 0; x < n; x++) sums[x] += tmp[static_cast<size_t>(add) * n + x];
+        if (sub >= 0)
+            for (size_t x = 0; x < n; x++) sums[x] -= tmp[static_cast<size_t>(sub) * n + x];
+    }
+}
+
 // Three box passes approximate a Gaussian of the given sigma. Only the
 // region that holds anything, grown by the blur's reach, is worked on:
 // most shapes are small on large pictures.
@@ -253,9 +279,11 @@ void localBlurPlane(float* data, int w, int h, int stride, float sigma) {
     int bw = x1 - x0 + 1, bh = y1 - y0 + 1;
     float* base = data + (static_cast<size_t>(y0) * w + x0) * stride;
     std::vector<float> tmp;
+    std::vector<double> sums;
+    size_t rowStride = static_cast<size_t>(w) * stride;
     for (int pass = 0; pass < 3; pass++) {
-        for (int y = 0; y < bh; y++) localBoxLine(base + static_cast<size_t>(y) * w * stride, bw, stride, r, tmp);
-        for (int x = 0; x < bw; x++) localBoxLine(base + static_cast<size_t>(x) * stride, bh, w * stride, r, tmp);
+        for (int y = 0; y < bh; y++) localBoxLine(base + static_cast<size_t>(y) * rowStride, bw, stride, r, tmp);
+        localBoxColumns(base, bw, bh, rowStride, stride, r, tmp, sums);
     }
 }
 

@@ -1,5 +1,5 @@
-// velmira-content: draws every picture the show reads at start-up and packs
-// them into a complete "xxdata.dat", so the show runs on a machine that has
+// velmira-content: draws every picture and set movie the show reads at
+// start-up and packs them into a complete "xxdata.dat", so the show runs on a machine that has
 // no content of its own. Nothing is read from disk but the fonts; the same
 // build writes the same bytes on every run.
 
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../app/entries.h"
+#include "anim/movie.h"
 #include "base/file.h"
 #include "content_draw.h"
 #include "image/canvas.h"
@@ -37,11 +38,12 @@ const char kPackageName[] = "xxdata.dat";
 const char kUsage[] =
     "usage: velmira-content [OPTIONS] OUTPUT_DIR\n"
     "\n"
-    "Draws the demo pictures of the Velmira show and packs them into\n"
-    "OUTPUT_DIR/xxdata.dat (the folder is created when missing).\n"
+    "Draws the demo pictures and set movies of the Velmira show and packs\n"
+    "them into OUTPUT_DIR/xxdata.dat (the folder is created when missing).\n"
     "\n"
     "  -p, --pictures   also keep every picture as a file in OUTPUT_DIR/pictures/\n"
-    "                   (named after its package entry) to look at\n"
+    "                   (named after its package entry) to look at; the movies'\n"
+    "                   full frames and their crops go into pictures/movies/\n"
     "  -s, --scramble   scramble the package body\n"
     "  -l, --list       list the entries and exit\n"
     "  -h, --help       show this text\n"
@@ -687,6 +689,594 @@ void DrawError(Ctx& c, Image& img) {
     }
 }
 
+// ---------------------------------------------------------------- set movies
+
+// The set movies show the model in full figure, in a gown of rose gold,
+// making one short gesture each. A frame is a 4:3 picture with a clear
+// background: the show stretches it over the screen, moved right of the
+// centre, so the figure stands at about 0.42 of its width.
+const int kMovieW = 640, kMovieH = 480;
+const float kFigTop = 22.0f, kFigH = 436.0f;
+// Where the figure comes to rest, as a fraction of the picture's width.
+const float kRestX = 0.42f;
+
+// One moment of the figure. Angles are in degrees; lengths in figure
+// heights. turn: 0 faces the viewer, 90 is her profile facing left, 180 her
+// back. Each arm has a sideways raise and a forward raise for the upper arm
+// and the same for the forearm; arm 0 is the one on the left of the picture
+// when she faces the viewer.
+struct Pose {
+    float x;                 // centre line, fraction of the picture's width
+    float turn, headTurn;    // the body's turn, and the head's beyond it
+    float lean, tilt;        // upper body about the waist, head about the neck (+: toward the left)
+    float dip;               // sinking at the knees (a curtsy)
+    float arm[2][4];         // per arm: upper sideways, upper forward, fore sideways, fore forward
+    float hemL, hemR;        // the hem's half widths left and right of the centre line
+    float flare;             // the skirt spreading out in a spin
+    float bob;               // rise and fall of a step
+    float folds;             // phase of the skirt's folds (they move when she turns)
+    float hold;              // 0..1: her hands hold the skirt out at their height
+};
+const int kPoseFloats = sizeof(Pose) / sizeof(float);
+static_assert(sizeof(Pose) == kPoseFloats * sizeof(float), "a pose is a row of floats");
+
+// Exactly a at 0 and b at 1, so that movies meeting in a pose draw the
+// same picture there.
+Pose Lerp(const Pose& a, const Pose& b, float t) {
+    if (t <= 0.0f) return a;
+    if (t >= 1.0f) return b;
+    float fa[kPoseFloats], fb[kPoseFloats];
+    memcpy(fa, &a, sizeof a);
+    memcpy(fb, &b, sizeof b);
+    for (int i = 0; i < kPoseFloats; i++) fa[i] += (fb[i] - fa[i]) * t;
+    Pose p;
+    memcpy(&p, fa, sizeof p);
+    return p;
+}
+
+// Standing at rest, turned a little toward the middle of the screen.
+Pose Rest() {
+    Pose p{};
+    p.x = kRestX;
+    p.turn = 24.0f;
+    for (int s = 0; s < 2; s++) {
+        p.arm[s][0] = 9.0f;
+        p.arm[s][2] = 5.0f;
+        p.arm[s][3] = 10.0f;
+    }
+    p.hemL = p.hemR = 0.13f;
+    p.folds = p.turn;
+    return p;
+}
+
+// sin(k pi n) for k in 0..1, exactly 0 at both ends.
+float Swing(float k, float n = 1.0f) { return k <= 0.0f || k >= 1.0f ? 0.0f : std::sin(k * 3.14159265f * n); }
+
+// A pose through key poses at increasing times 0..1, eased in and out
+// between each pair.
+struct Key {
+    float t;
+    Pose p;
+};
+
+Pose Through(const std::vector<Key>& keys, float t) {
+    if (t <= keys.front().t) return keys.front().p;
+    for (size_t i = 1; i < keys.size(); i++)
+        if (t <= keys[i].t) {
+            float k = (t - keys[i - 1].t) / (keys[i].t - keys[i - 1].t);
+            return Lerp(keys[i - 1].p, keys[i].p, cd::Smoothstep(0.0f, 1.0f, k));
+        }
+    return keys.back().p;
+}
+
+const float kDeg = 3.14159265f / 180.0f;
+
+// The figure of one pose, placed in the picture: body-frame points (x to
+// her left hand side as seen from the front, y down from the top of her
+// head, z forward) are turned, bent and moved into picture pixels.
+class PosedFigure {
+public:
+    explicit PosedFigure(const Pose& p) : p_(p) {
+        // Whole turns are no turn (fmod is exact), so a spin ends on the
+        // very picture it started from.
+        float turn = std::fmod(p.turn, 360.0f), head = std::fmod(p.turn + p.headTurn, 360.0f);
+        c_ = std::cos(turn * kDeg);
+        s_ = std::sin(turn * kDeg);
+        hc_ = std::cos(head * kDeg);
+        hs_ = std::sin(head * kDeg);
+        float dipPx = (p.dip + p.bob) * kFigH;
+        waist_ = Pt{p.x * kMovieW, kFigTop + 0.335f * kFigH + dipPx};
+        neck_ = Upper(0.0f, 0.125f, 0.0f);
+    }
+
+    float Cos() const { return c_; }
+    float Sin() const { return s_; }
+    float HeadCos() const { return hc_; }
+    float HeadSin() const { return hs_; }
+    // Nearness of a body-frame x to the viewer, for layering the arms.
+    float Depth(float bx) const { return bx * s_; }
+    Pt Waist() const { return waist_; }
+
+    // A point of the upper body: turned, leaned about the waist, sunk.
+    Pt Upper(float bx, float by, float bz) const {
+        float sx = (bx * c_ - bz * s_) * kFigH;
+        float sy = (by - 0.335f) * kFigH;
+        return Rotate(Pt{waist_.x + sx, waist_.y + sy}, waist_, p_.lean);
+    }
+    // A point of the head: turned with the head, tilted about the neck.
+    Pt Head(float bx, float by, float bz) const {
+        float sx = (bx * hc_ - bz * hs_) * kFigH;
+        float sy = (by - 0.125f) * kFigH;
+        Pt q = Rotate(Pt{sx, sy}, Pt{0, 0}, p_.tilt);
+        return Pt{neck_.x + q.x, neck_.y + q.y};
+    }
+    // The hem of the skirt, which stays on the floor.
+    float HemY() const { return kFigTop + 0.995f * kFigH; }
+
+    // Shoulder, elbow and hand of arm side (0 or 1).
+    void Arm(int side, Pt* shoulder, Pt* elbow, Pt* hand) const {
+        float sg = side == 0 ? -1.0f : 1.0f;
+        const float* a = p_.arm[side];
+        float bx = sg * 0.07f, by = 0.195f, bz = 0.0f;
+        *shoulder = Upper(bx, by, bz);
+        float ux, uy, uz, fx, fy, fz;
+        Dir(sg, a[0], a[1], &ux, &uy, &uz);
+        Dir(sg, a[2], a[3], &fx, &fy, &fz);
+        float ex = bx + ux * 0.145f, ey = by + uy * 0.145f, ez = bz + uz * 0.145f;
+        *elbow = Upper(ex, ey, ez);
+        *hand = Upper(ex + fx * 0.13f, ey + fy * 0.13f, ez + fz * 0.13f);
+    }
+
+private:
+    static Pt Rotate(Pt q, Pt centre, float deg) {
+        float a = deg * kDeg, ca = std::cos(a), sa = std::sin(a);
+        float dx = q.x - centre.x, dy = q.y - centre.y;
+        return Pt{centre.x + dx * ca + dy * sa, centre.y - dx * sa + dy * ca};
+    }
+    // A limb's direction from its sideways and forward raise.
+    static void Dir(float sg, float side, float fwd, float* x, float* y, float* z) {
+        float sa = std::sin(side * kDeg), ca = std::cos(side * kDeg);
+        float sf = std::sin(fwd * kDeg), cf = std::cos(fwd * kDeg);
+        *x = sg * sa;
+        *y = ca * cf;
+        *z = ca * sf;
+        // A raised arm that also reaches forward keeps its length.
+        float n = std::sqrt(*x * *x + *y * *y + *z * *z);
+        if (n > 1e-6f) {
+            *x /= n;
+            *y /= n;
+            *z /= n;
+        }
+    }
+
+    Pose p_;
+    float c_, s_, hc_, hs_;
+    Pt waist_, neck_;
+};
+
+int Px(float v) { return static_cast<int>(std::floor(v)); }
+
+Mask Capsule(int w, int h, Pt a, Pt b, float r) {
+    return cd::Shape(
+        w, h, [=](float x, float y) { return cd::SdCapsule(x, y, a, b, r); },
+        Px(std::min(a.x, b.x) - r) - 3, Px(std::min(a.y, b.y) - r) - 3, Px(std::max(a.x, b.x) + r) + 4,
+        Px(std::max(a.y, b.y) + r) + 4);
+}
+
+Mask ArmMask(const PosedFigure& f, int side) {
+    Pt sh, el, ha;
+    f.Arm(side, &sh, &el, &ha);
+    int w = kMovieW, h = kMovieH;
+    Mask m = cd::Union(Capsule(w, h, sh, el, 0.02f * kFigH), Capsule(w, h, el, ha, 0.0155f * kFigH));
+    float dx = ha.x - el.x, dy = ha.y - el.y, n = std::sqrt(dx * dx + dy * dy) + 1e-6f;
+    Pt tip{ha.x + dx / n * 0.022f * kFigH, ha.y + dy / n * 0.022f * kFigH};
+    return cd::Union(m, Capsule(w, h, ha, tip, 0.016f * kFigH));
+}
+
+void DrawFigure(Image& img, const Pose& p) {
+    int w = img.w, h = img.h;
+    PosedFigure f(p);
+    float ac = std::fabs(f.Cos()), as = std::fabs(f.Sin());
+    float U = kFigH;
+    Pt waist = f.Waist();
+
+    // The gown: an off-shoulder bodice with a sweetheart neckline down to
+    // the waist, then the skirt. Seen from the side she is narrower.
+    float kx = (0.072f * ac + 0.05f * as) / 0.072f;
+    auto up = [&](float bx, float by) {
+        Pt c = f.Upper(0.0f, by, 0.0f);
+        return Pt{c.x + bx * kx * U, c.y};
+    };
+    float ww = 0.047f * kx;
+    std::vector<Pt> bodice = {up(-0.064f, 0.207f), up(-0.036f, 0.214f), up(0.0f, 0.232f), up(0.036f, 0.214f),
+                              up(0.064f, 0.207f), up(0.05f, 0.28f),    up(0.047f, 0.335f), up(-0.047f, 0.335f),
+                              up(-0.05f, 0.28f)};
+    // A bust seen from the side.
+    Pt bust = f.Upper(0.0f, 0.245f, 0.04f);
+    float hy = f.HemY();
+    float hl = (p.hemL + p.flare) * U, hr = (p.hemR + p.flare) * U;
+    float hipY = waist.y + 0.09f * U;
+    float hipW = (0.062f + 0.3f * p.flare) * U;
+    // Held out, the skirt's side runs from the hip to the hand and down.
+    Pt hands[2];
+    for (int side = 0; side < 2; side++) {
+        Pt sh, el;
+        f.Arm(side, &sh, &el, &hands[side]);
+    }
+    auto held = [&](int side, float hx) {
+        Pt hand = hands[side];
+        float low = hy - 0.14f * U;
+        float y = std::max(hipY + 1.0f, std::min(hand.y, low - 1.0f));
+        float t = (y - hipY) / (low - hipY);
+        Pt plain{waist.x + hx * (hipW + ((side ? hr : hl) * 0.86f - hipW) * t), y};
+        return Pt{plain.x + (hand.x - plain.x) * p.hold, y + 0.015f * U * p.hold};
+    };
+    // Held, the fabric runs from the waist straight out toward the hand.
+    auto hip = [&](int side, float hx) {
+        float reach = std::fabs(hands[side].x - waist.x);
+        float x = hipW + std::max(0.0f, reach - hipW) * 0.45f * p.hold;
+        return Pt{waist.x + hx * x, hipY - 0.03f * U * p.hold};
+    };
+    std::vector<Pt> skirt = {{waist.x - ww * U, waist.y - 2.0f},
+                             {waist.x + ww * U, waist.y - 2.0f},
+                             hip(1, 1.0f),
+                             held(1, 1.0f),
+                             {waist.x + hr * 0.86f, hy - 0.14f * U},
+                             {waist.x + hr, hy},
+                             {waist.x + (hr - hl) * 0.5f, hy + 0.006f * U},
+                             {waist.x - hl, hy},
+                             {waist.x - hl * 0.86f, hy - 0.14f * U},
+                             held(0, -1.0f),
+                             hip(0, -1.0f)};
+    Mask gown = cd::Shape(
+        w, h,
+        [&](float x, float y) {
+            float d = cd::SdPolygon(x, y, skirt) - 1.5f;
+            d = cd::SmoothMin(d, cd::SdPolygon(x, y, bodice) - 0.01f * U, 0.02f * U);
+            return cd::SmoothMin(d, cd::SdCircle(x, y, bust.x, bust.y, 0.04f * U * as), 0.02f * U);
+        },
+        Px(waist.x - 0.45f * U), Px(kFigTop + 0.1f * U), Px(waist.x + 0.45f * U), Px(hy + 4.0f));
+
+    // Skin: shoulders sloping from the neck, the neck and the head; the
+    // arms come with their layers.
+    std::vector<Pt> shoulderPoly = {up(-0.018f, 0.15f), up(0.018f, 0.15f), up(0.048f, 0.184f), up(0.064f, 0.198f),
+                                    up(0.064f, 0.222f), up(-0.064f, 0.222f), up(-0.064f, 0.198f), up(-0.048f, 0.184f)};
+    Pt neckA = f.Upper(0.0f, 0.115f, 0.0f), neckB = f.Upper(0.0f, 0.19f, 0.0f);
+    Pt sc = up(0.0f, 0.19f);
+    Mask shoulders = cd::Shape(
+        w, h,
+        [&](float x, float y) {
+            return cd::SmoothMin(cd::SdPolygon(x, y, shoulderPoly) - 0.008f * U,
+                                 cd::SdCapsule(x, y, neckA, neckB, 0.019f * U), 0.012f * U);
+        },
+        Px(sc.x - 0.15f * U), Px(sc.y - 0.12f * U), Px(sc.x + 0.15f * U), Px(sc.y + 0.08f * U));
+    Pt head = f.Head(0.0f, 0.072f, 0.0f);
+    Pt nose = f.Head(0.0f, 0.082f, 0.034f);
+    Pt chin = f.Head(0.0f, 0.108f, 0.018f);
+    float hrx = 0.038f * U, hry = 0.05f * U;
+    Mask headM = cd::Shape(
+        w, h,
+        [&](float x, float y) {
+            float d = cd::SdEllipse(x, y, head.x, head.y, hrx, hry);
+            float side = std::fabs(f.HeadSin());
+            d = cd::SmoothMin(d, cd::SdCircle(x, y, nose.x, nose.y, 0.011f * U * side), 0.006f * U);
+            return cd::SmoothMin(d, cd::SdCircle(x, y, chin.x, chin.y, 0.02f * U * side), 0.01f * U);
+        },
+        Px(head.x - 0.08f * U), Px(head.y - 0.08f * U), Px(head.x + 0.08f * U), Px(head.y + 0.08f * U));
+    // Hair: a volume over the crown and round the face, and long hair
+    // falling down the back.
+    Pt crown = f.Head(0.0f, 0.06f, -0.01f);
+    Mask hairTop = cd::Shape(
+        w, h, [&](float x, float y) { return cd::SdEllipse(x, y, crown.x, crown.y, 0.047f * U, 0.054f * U); },
+        Px(crown.x - 0.08f * U), Px(crown.y - 0.08f * U), Px(crown.x + 0.08f * U), Px(crown.y + 0.08f * U));
+    // Long hair gathered at the back of the head and falling down the back.
+    Pt hairA = f.Head(0.0f, 0.075f, -0.028f), hairB = f.Upper(0.0f, 0.2f, -0.045f);
+    Pt hairC = f.Upper(0.0f, 0.29f, -0.05f);
+    Mask hairBack = cd::Shape(
+        w, h,
+        [&](float x, float y) {
+            return cd::SmoothMin(cd::SdCapsule(x, y, hairA, hairB, 0.045f * U),
+                                 cd::SdCapsule(x, y, hairB, hairC, 0.03f * U), 0.03f * U);
+        },
+        Px(std::min(hairA.x, hairC.x) - 0.1f * U), Px(hairA.y - 0.1f * U), Px(std::max(hairA.x, hairC.x) + 0.1f * U),
+        Px(hairC.y + 0.1f * U));
+
+    Mask arms[2] = {ArmMask(f, 0), ArmMask(f, 1)};
+    // An arm is in front of the body unless she has turned it well away.
+    bool near[2] = {f.Depth(-0.07f) >= -0.035f, f.Depth(0.07f) >= -0.035f};
+    Mask all = cd::Union(cd::Union(gown, shoulders), cd::Union(cd::Union(headM, hairTop), hairBack));
+    all = cd::Union(all, cd::Union(arms[0], arms[1]));
+
+    // A soft glow around her lifts the figure off the dark desktop.
+    cd::Draw(img, cd::Blurred(all, 16.0f), cd::Solid(kRose), 0.22f);
+    cd::Draw(img, cd::Blurred(all, 5.0f), cd::Solid(kBlush), 0.35f);
+
+    cd::Paint skin = cd::Linear(Pt{0, kFigTop}, Pt{0, kFigTop + 0.6f * U},
+                                Stops{{0.0f, Hex(0xFBEBDD)}, {0.5f, Hex(0xF1CDBC)}, {1.0f, Hex(0xE3AE9C)}});
+    cd::Paint skinShade = cd::Solid(Hex(0xC98F80));
+    cd::Paint hair = cd::RadialXY(Pt{head.x - 0.02f * U, head.y - 0.04f * U}, 0.12f * U, 0.25f * U,
+                                  Stops{{0.0f, kPlumLight}, {0.5f, kPlum}, {1.0f, kPlumDeep}});
+    bool backView = f.HeadCos() < 0.0f;
+    if (!backView) cd::Draw(img, hairBack, hair);
+    for (int s = 0; s < 2; s++)
+        if (!near[s]) cd::Draw(img, arms[s], skinShade);
+    // The gown: satin, deeper at the neckline and toward the hem, with
+    // folds fanning out from the waist.
+    cd::Draw(img, gown,
+             cd::Linear(Pt{0, kFigTop + 0.2f * U}, Pt{0, hy},
+                        Stops{{0.0f, kRoseDeep}, {0.1f, kRose}, {0.3f, kRose}, {0.62f, kRoseDeep}, {1.0f, kMauve}}));
+    float ph = std::fmod(p.folds, 120.0f);  // the folds repeat every 120 degrees
+    float wx = waist.x, wy = waist.y, span = hy - wy;
+    cd::AddLight(img, gown, [=](float x, float y) {
+        float t = cd::Clamp01((y - wy) / span);
+        if (t <= 0.0f) return Col{0, 0, 0, 0};
+        float half = ww * U + (std::max(hl, hr) - ww * U) * t;
+        float u = (x - wx) / std::max(half, 1.0f);
+        float band = 0.5f + 0.5f * std::cos(u * 9.0f + ph * kDeg * 3.0f);
+        return WithAlpha(Hex(0xFFE6D6), band * band * 0.55f * cd::Smoothstep(0.0f, 0.35f, t));
+    });
+    // A thin belt of rose gold at the waist.
+    Mask belt = cd::Intersect(gown, cd::Shape(w, h, [=](float, float y) {
+                                  return std::fabs(y - (wy - 0.004f * U)) - 0.007f * U;
+                              }));
+    cd::Draw(img, belt, RoseGold(Pt{wx - ww * U, 0}, Pt{wx + ww * U, 0}));
+    cd::Draw(img, shoulders, skin);
+    // A rose gold trim along the neckline.
+    Mask trim = cd::Intersect(cd::Subtract(cd::Shifted(shoulders, 0, 3), shoulders), gown);
+    cd::Draw(img, trim, RoseGold(Pt{wx - 0.07f * U, 0}, Pt{wx + 0.07f * U, 0}));
+    if (!backView) cd::Draw(img, hairTop, hair);
+    // The head: face where it looks toward the viewer, hair elsewhere.
+    float hcs = f.HeadCos(), hsn = f.HeadSin();
+    cd::Draw(img, headM, [=](float x, float y) {
+        float u = (x - head.x) / hrx, v = (y - head.y) / hry;
+        float r = u * u + v * v;
+        float wz = std::sqrt(std::max(0.0f, 1.0f - std::min(r, 1.0f)));
+        float bz = -u * hsn + wz * hcs;  // forward component on the head
+        // A side parting: the hairline falls toward one side.
+        float bx = u * hcs + wz * hsn;
+        float faceK = cd::Smoothstep(0.1f, 0.3f, bz) * cd::Smoothstep(-0.5f, -0.3f, v - 0.28f * bx);
+        Col hairC = cd::Mix(kPlumLight, kPlumDeep, cd::Clamp01(0.5f + 0.5f * v));
+        Col skinC = cd::Mix(Hex(0xFBEBDD), Hex(0xEDC3B2), cd::Clamp01(0.5f + 0.6f * v));
+        return cd::Mix(hairC, skinC, faceK);
+    });
+    // Lowered lashes and lips, where the face turns toward the viewer.
+    auto feature = [&](float bx, float bz) {
+        float depth = bx * hsn + bz * hcs;
+        return cd::Smoothstep(0.012f, 0.026f, depth);
+    };
+    for (float sx : {-0.015f, 0.015f}) {
+        float k = feature(sx, 0.033f);
+        if (k <= 0.0f) continue;
+        Pt a = f.Head(sx - 0.006f, 0.069f, 0.033f), b = f.Head(sx + 0.006f, 0.069f, 0.033f);
+        Pt m = f.Head(sx, 0.072f, 0.034f);
+        Mask lash = cd::Union(Capsule(w, h, a, m, 0.0024f * U), Capsule(w, h, m, b, 0.0024f * U));
+        cd::Draw(img, lash, cd::Solid(kPlumDeep), 0.85f * k);
+    }
+    float lipK = feature(0.0f, 0.035f);
+    if (lipK > 0.0f) {
+        Pt l = f.Head(0.0f, 0.097f, 0.035f);
+        float lw = 0.0075f * U * (0.4f + 0.6f * std::fabs(hcs));
+        Mask lips = cd::Shape(w, h, [=](float x, float y) { return cd::SdEllipse(x, y, l.x, l.y, lw, 0.0035f * U); },
+                              Px(l.x - 12), Px(l.y - 8), Px(l.x + 12), Px(l.y + 8));
+        cd::Draw(img, lips, cd::Solid(kRoseDeep), 0.9f * lipK);
+    }
+    if (backView) {
+        cd::Draw(img, hairTop, hair);
+        cd::Draw(img, hairBack, hair);
+    }
+    for (int s = 0; s < 2; s++)
+        if (near[s]) cd::Draw(img, arms[s], skin);
+    // Light from the upper left: a warm rim there, a little shade on the right.
+    cd::Draw(img, all, cd::Linear(Pt{wx - 0.15f * U, 0}, Pt{wx + 0.2f * U, 0},
+                                  Stops{{0.0f, WithAlpha(kInk, 0.0f)}, {1.0f, WithAlpha(kInk, 0.28f)}}));
+    cd::Draw(img, cd::Intersect(Rim(all, -3, -2, 1.4f), all), cd::Solid(kIvory), 0.75f);
+}
+
+// The nine movies. Each is a function of the time as the viewer sees it,
+// 0..1; a movie the show plays backward is stored in reverse, so that its
+// last stored frame joins the movie before it and its first stored frame is
+// the pose it rests on.
+
+// Walks in from the right, in profile, and turns to the viewer.
+Pose WalkIn(float t) {
+    Pose end = Rest(), p = end;
+    float walk = cd::Smoothstep(0.0f, 0.78f, t);
+    p.x = kRestX + (0.7f - kRestX) * (1.0f - walk) * (1.0f - walk);
+    float stride = 1.0f - cd::Smoothstep(0.6f, 0.85f, t);
+    float ph = (0.7f - p.x) / 0.15f * 3.14159265f;  // a step every 0.15 of the picture
+    p.turn = 72.0f + (end.turn - 72.0f) * cd::Smoothstep(0.62f, 1.0f, t);
+    p.headTurn = -10.0f * (1.0f - cd::Smoothstep(0.5f, 0.9f, t));
+    float sw = std::sin(ph) * stride;
+    p.arm[0][1] = 22.0f * sw;
+    p.arm[0][3] = end.arm[0][3] + 22.0f * sw + 4.0f * stride;
+    p.arm[1][1] = -22.0f * sw;
+    p.arm[1][3] = end.arm[1][3] - 22.0f * sw + 4.0f * stride;
+    p.hemL = 0.13f + 0.045f * stride * std::max(0.0f, sw) + 0.02f * stride;
+    p.hemR = 0.13f + 0.045f * stride * std::max(0.0f, -sw);
+    p.bob = -0.006f * std::fabs(std::cos(ph)) * stride;
+    p.folds = p.turn + 40.0f * sw;
+    if (stride <= 0.0f) p.folds = p.turn;
+    return p;
+}
+
+// Raises her near hand and waves.
+Pose Wave(float t) {
+    Pose a = Rest(), b = a;
+    b.arm[1][0] = 98.0f;
+    b.arm[1][1] = 10.0f;
+    b.arm[1][2] = 165.0f;
+    b.arm[1][3] = 0.0f;
+    b.tilt = -6.0f;
+    b.lean = -2.0f;
+    Pose p = Lerp(a, b, cd::Smoothstep(0.0f, 0.42f, t));
+    float wave = cd::Smoothstep(0.3f, 0.45f, t) * std::sin((t - 0.3f) * 3.14159265f * 4.0f);
+    p.arm[1][2] += 22.0f * wave;
+    p.arm[1][0] += 4.0f * wave;
+    p.folds = p.turn;
+    return p;
+}
+
+const Pose kHipPose = [] {
+    Pose p = Rest();
+    p.arm[0][0] = 32.0f;
+    p.arm[0][2] = -62.0f;
+    p.arm[0][3] = -10.0f;
+    p.arm[1][0] = 14.0f;
+    p.arm[1][2] = 18.0f;
+    p.lean = -4.0f;
+    p.tilt = 9.0f;
+    p.headTurn = -14.0f;
+    p.hemL = 0.15f;
+    p.hemR = 0.115f;
+    return p;
+}();
+
+// Turns around from her back to the viewer, the head ahead of the body.
+Pose TurnAround(float t) {
+    Pose p = Rest();
+    float k = cd::Smoothstep(0.05f, 0.9f, t);
+    p.turn = 200.0f + (p.turn - 200.0f) * k;
+    float swing = Swing(k);
+    p.headTurn = -40.0f * swing;
+    p.tilt = 5.0f * swing;
+    p.hemL = 0.13f + 0.03f * swing;
+    p.hemR = 0.13f - 0.015f * swing;
+    p.folds = p.turn;
+    return p;
+}
+
+// Sets a hand on her hip and leans into it, the head tilted.
+Pose HandOnHip(float t) {
+    Pose p = Lerp(Rest(), kHipPose, cd::Smoothstep(0.0f, 0.85f, t));
+    p.folds = p.turn + 30.0f * t;
+    return p;
+}
+
+// A full spin, the skirt flaring out, arms opening.
+Pose Twirl(float t) {
+    Pose p = Rest();
+    float k = cd::Smoothstep(0.0f, 1.0f, t);
+    p.turn = 24.0f + 360.0f * k;
+    float mid = Swing(k);
+    p.flare = 0.075f * mid * mid;
+    for (int s = 0; s < 2; s++) {
+        p.arm[s][0] = 9.0f + 38.0f * mid;
+        p.arm[s][2] = 5.0f + 52.0f * mid;
+    }
+    p.headTurn = -25.0f * Swing(k, 2.0f);
+    p.bob = -0.008f * mid;
+    p.folds = 24.0f + 480.0f * k;  // whole repeats of the folds: they end as they began
+    return p;
+}
+
+// Brings her hand to her lips and blows a kiss toward the viewer.
+Pose BlowKiss(float t) {
+    Pose a = Rest(), lips = a, out = a;
+    lips.turn = out.turn = 14.0f;
+    lips.arm[0][0] = 10.0f;
+    lips.arm[0][1] = 30.0f;
+    lips.arm[0][2] = -156.0f;
+    lips.arm[0][3] = 20.0f;
+    lips.tilt = 5.0f;
+    out.arm[0][0] = 62.0f;
+    out.arm[0][1] = 35.0f;
+    out.arm[0][2] = 78.0f;
+    out.arm[0][3] = 35.0f;
+    out.tilt = 7.0f;
+    out.lean = 3.0f;
+    out.headTurn = 10.0f;
+    Pose p = Through({{0.0f, a}, {0.4f, lips}, {0.55f, lips}, {1.0f, out}}, t);
+    p.folds = p.turn + 20.0f * t;
+    return p;
+}
+
+// Faces the viewer and sinks into a curtsy, holding out her skirt.
+Pose Curtsy(float t) {
+    Pose a = Rest(), hold = a, low = a;
+    hold.turn = 4.0f;
+    for (int s = 0; s < 2; s++) {
+        hold.arm[s][0] = 16.0f;
+        hold.arm[s][2] = 30.0f;
+    }
+    hold.hemL = hold.hemR = 0.17f;
+    hold.hold = 0.8f;
+    low = hold;
+    low.dip = 0.065f;
+    low.tilt = 12.0f;
+    low.lean = 3.0f;
+    low.hemL = low.hemR = 0.2f;
+    for (int s = 0; s < 2; s++) low.arm[s][2] = 38.0f;
+    Pose p = Through({{0.0f, a}, {0.35f, hold}, {0.85f, low}, {1.0f, low}}, t);
+    p.folds = p.turn;
+    return p;
+}
+
+// Turns toward the left and presents what is there with an open hand.
+const Pose kPresentPose = [] {
+    Pose p = Rest();
+    p.turn = 46.0f;
+    p.headTurn = 30.0f;
+    p.tilt = -4.0f;
+    p.arm[0][0] = 42.0f;
+    p.arm[0][1] = 45.0f;
+    p.arm[0][2] = 62.0f;
+    p.arm[0][3] = 50.0f;
+    p.hemL = 0.145f;
+    p.folds = 46.0f;
+    return p;
+}();
+
+Pose Present(float t) {
+    Pose p = Lerp(Rest(), kPresentPose, cd::Smoothstep(0.0f, 0.9f, t));
+    return p;
+}
+
+// From presenting, lowers her hand, turns to the left in profile and
+// watches, hands behind her back and chin raised.
+Pose Watch(float t) {
+    Pose w = kPresentPose;
+    w.turn = 88.0f;
+    w.headTurn = 0.0f;
+    w.tilt = -9.0f;
+    for (int s = 0; s < 2; s++) {
+        w.arm[s][0] = 6.0f;
+        w.arm[s][1] = -22.0f;
+        w.arm[s][2] = -8.0f;
+        w.arm[s][3] = -38.0f;
+    }
+    w.hemL = 0.14f;
+    w.hemR = 0.13f;
+    w.folds = 88.0f;
+    return Lerp(kPresentPose, w, cd::Smoothstep(0.0f, 0.9f, t));
+}
+
+struct MoviePlan {
+    int id;
+    const char* name;  // file stem of its frames
+    int frames;
+    bool backward;     // the show plays it backward
+    const char* what;
+    Pose (*pose)(float t);
+};
+
+const MoviePlan kMovies[] = {
+    {kEntryMovie0, "m357_walk_in", 40, false, "set movie 0: walks in and turns to the viewer", WalkIn},
+    {kEntryMovie1, "m420_wave", 24, true, "set movie 1 (played backward): raises a hand and waves", Wave},
+    {kEntryMovie2, "m721_turn", 26, false, "set movie 2: turns around from her back", TurnAround},
+    {kEntryMovie3, "m824_hip", 20, true, "set movie 3 (played backward): a hand on her hip", HandOnHip},
+    {kEntryMovie4, "m1723_twirl", 28, false, "set movie 4: a spin with the skirt flaring", Twirl},
+    {kEntryMovie5, "m1121_kiss", 26, false, "set movie 5: blows a kiss", BlowKiss},
+    {kEntryMovie6, "m1234_curtsy", 24, false, "set movie 6: a curtsy", Curtsy},
+    {kEntryMovie7, "m2325_present", 22, false, "set movie 7: presents the gallery", Present},
+    {kEntryMovie8, "m2044_watch", 22, true, "set movie 8 (played backward): turns to watch", Watch},
+};
+
+// The pose of stored frame i.
+Pose MoviePose(const MoviePlan& m, int i) {
+    float t = m.frames > 1 ? static_cast<float>(i) / static_cast<float>(m.frames - 1) : 0.0f;
+    return m.pose(m.backward ? 1.0f - t : t);
+}
+
 // ---------------------------------------------------------------- entries
 
 enum Kind { kPng, kJpg };
@@ -782,11 +1372,20 @@ public:
         return fxMakeFolder(p.c_str());
     }
     void Track(const std::string& file) { files_.push_back(file); }
+    // A folder inside the work folder, removed with it.
+    bool Sub(const std::string& name, std::string* made) {
+        *made = path_ + "/" + name;
+        if (!fxMakeFolder(made->c_str())) return false;
+        folders_.push_back(*made);
+        return true;
+    }
     const std::string& Path() const { return path_; }
     void Remove() {
         if (!temporary_) return;
         for (const std::string& f : files_) fxRemoveFile(f.c_str());
         files_.clear();
+        for (auto f = folders_.rbegin(); f != folders_.rend(); ++f) fxRemoveFolder(f->c_str());
+        folders_.clear();
         fxRemoveFolder(path_.c_str());
         temporary_ = false;
     }
@@ -795,6 +1394,7 @@ private:
     std::string path_;
     bool temporary_ = false;
     std::vector<std::string> files_;
+    std::vector<std::string> folders_;
 };
 
 bool DrawAndSave(Ctx& ctx, const Entry& e, const std::string& path) {
@@ -818,6 +1418,79 @@ bool DrawAndSave(Ctx& ctx, const Entry& e, const std::string& path) {
         Fail("entry %d (%s): %s could not be written", e.id, e.what, path.c_str());
         return false;
     }
+    return true;
+}
+
+// Seconds per movie frame: the show runs at the movie's pace while one
+// plays, so this is its frame rate then too.
+const double kMovieFrameTime = 0.04;
+// JPEG quality of movie frames and masks: soft shapes keep well, and the
+// package stays small.
+const int kMovieQuality = 86;
+// Frame and mask records are numbered from here, clear of the entries the
+// show reads by number.
+const int kFirstFrameRecord = 3000;
+
+// Draws a movie's frames as full pictures with a clear background and
+// hands them to the sprite movie's own conversion, which crops each to its
+// visible area and splits it into a picture and a mask; their files become
+// records of the package and the movie record names them.
+bool BuildMovie(const MoviePlan& m, WorkDir& work, const std::string& dir, bool keep, FXPackage& pck, int* frames) {
+    SMovie mv;
+    mv.loop = false;
+    mv.bounce = false;
+    mv.frameDuration = kMovieFrameTime;
+    for (int i = 0; i < m.frames; i++) {
+        Image img(kMovieW, kMovieH);
+        DrawFigure(img, MoviePose(m, i));
+        FXCanvas canvas;
+        char name[64];
+        // Uncompressed TGA is quick to write and read; kept frames are PNG,
+        // which is small. Both are lossless, so the package is the same.
+        snprintf(name, sizeof name, "/%s_%02d.%s", m.name, i, keep ? "png" : "tga");
+        std::string path = dir + name;
+        work.Track(path);
+        // One dither pattern for every frame: it stays still while the
+        // figure moves, and equal poses give equal pictures where one movie
+        // hands over to the next.
+        if (!cd::ToCanvas(img, &canvas, 0x5E7u)) {
+            Fail("movie %d (%s): no memory for frame %d", m.id, m.what, i);
+            return false;
+        }
+        fxRemoveFile(path.c_str());
+        if (!canvas.SaveToPict2(path.c_str(), 0, 0, kMovieW, kMovieH) || FileSize(path) <= 0) {
+            Fail("movie %d (%s): %s could not be written", m.id, m.what, path.c_str());
+            return false;
+        }
+        mv.frameNames.Push(path.c_str());
+    }
+    FXStrArray full;
+    for (int i = 0; i < mv.frameNames.count; i++) full.Push(mv.frameNames.Get(i));
+    bool converted = mv.Convert(dir.c_str());
+    if (!keep)
+        for (int i = 0; i < full.count; i++) fxRemoveFile(full.Get(i));
+    for (int i = 0; i < mv.frameNames.count; i++) work.Track(mv.frameNames.Get(i));
+    for (int i = 0; i < mv.maskNames.count; i++) work.Track(mv.maskNames.Get(i));
+    if (!converted) {
+        Fail("movie %d (%s): its frames could not be converted in %s", m.id, m.what, dir.c_str());
+        return false;
+    }
+    FXMemory rec;
+    std::string path = dir + "/" + m.name + ".xs";
+    work.Track(path);
+    if (!mv.Compile(&pck) || !mv.SaveToBuf(&rec)) {
+        Fail("movie %d (%s): no record ids left", m.id, m.what);
+        return false;
+    }
+    FILE* f = fopen(path.c_str(), "wb");
+    bool ok = f && fwrite(rec.data, 1, static_cast<size_t>(rec.count), f) == static_cast<size_t>(rec.count);
+    if (f && fclose(f) != 0) ok = false;
+    if (!ok) {
+        Fail("movie %d (%s): %s could not be written", m.id, m.what, path.c_str());
+        return false;
+    }
+    pck.AddDataFile(m.id, path.c_str());
+    *frames += m.frames;
     return true;
 }
 
@@ -857,6 +1530,18 @@ int Build(const std::string& out, bool keepPictures, bool scramble) {
             }
             pck.AddDataFile(e.id, path.c_str());
         }
+        std::string movies;
+        int frames = 0;
+        if (status == kExitOk && !work.Sub("movies", &movies)) {
+            Fail("cannot create a work folder in %s: %s", work.Path().c_str(), strerror(errno));
+            status = kExitFail;
+        }
+        FXCanvas::SetJpegQuality(kMovieQuality);
+        pck.nameServer.base = kFirstFrameRecord;
+        for (const MoviePlan& m : kMovies) {
+            if (status != kExitOk) break;
+            if (!BuildMovie(m, work, movies, keepPictures, pck, &frames)) status = kExitFail;
+        }
         for (const std::string& f : ctx.fonts.Fallbacks())
             Fail("note: font %s not found, the default face stands in", f.c_str());
         std::string target = out + "/" + kPackageName;
@@ -865,8 +1550,9 @@ int Build(const std::string& out, bool keepPictures, bool scramble) {
             status = kExitFail;
         }
         if (status == kExitOk) {
-            printf("velmira-content: wrote %s (%d pictures, %ld bytes)\n", target.c_str(),
-                   static_cast<int>(sizeof kEntries / sizeof kEntries[0]), FileSize(target));
+            printf("velmira-content: wrote %s (%d pictures, %d movies of %d frames, %ld bytes)\n", target.c_str(),
+                   static_cast<int>(sizeof kEntries / sizeof kEntries[0]),
+                   static_cast<int>(sizeof kMovies / sizeof kMovies[0]), frames, FileSize(target));
             if (keepPictures) printf("velmira-content: pictures kept in %s\n", work.Path().c_str());
         }
     }
@@ -878,6 +1564,8 @@ int Build(const std::string& out, bool keepPictures, bool scramble) {
 void List() {
     for (const Entry& e : kEntries)
         printf("%3d  %-4s %4d x %-4d %s\n", e.id, e.kind == kJpg ? "jpg" : "png", e.w, e.h, e.what);
+    for (const MoviePlan& m : kMovies)
+        printf("%4d movie %4d x %-4d %d frames, %s\n", m.id, kMovieW, kMovieH, m.frames, m.what);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "../support/testutil.h"
+#include "anim/movie.h"
 #include "image/canvas.h"
 #include "image/devil.h"
 #include "package/package.h"
@@ -45,6 +46,16 @@ const Plan kPlans[] = {
     {55, P, 512, 288, kBubble},    {56, J, 304, 224, kPreview},
 };
 const int kCount = sizeof kPlans / sizeof kPlans[0];
+
+// The set movies in the photo sets' order, and where one hands over to the
+// next: the frame movie a ends on (it plays forward) is the first frame
+// movie b shows, its last stored frame when b plays backward.
+const int kMovies[] = {357, 420, 721, 824, 1723, 1121, 1234, 2325, 2044};
+struct Join {
+    int a, b;
+    bool backward;
+};
+const Join kJoins[] = {{357, 420, true}, {721, 824, true}, {1723, 1121, false}, {1723, 1234, false}, {2325, 2044, true}};
 
 // A decoded entry: alpha, luminance and counts over rectangles.
 struct Pic {
@@ -88,7 +99,6 @@ protected:
 
 TEST_F(ContentPackage, HoldsThePlannedEntriesAtTheirSizesAndShapesWithColouredClearPixels) {
     ASSERT_EQ(run_.status, 0) << run_.out;
-    EXPECT_EQ(pck_.GetRecordCount(), kCount);
     EXPECT_TRUE(!pck_.GetDataPtr(30) && !pck_.GetDataPtr(57));
     for (const Plan& p : kPlans) {
         SCOPED_TRACE(p.id);
@@ -143,6 +153,46 @@ TEST_F(ContentPackage, HoldsThePlannedEntriesAtTheirSizesAndShapesWithColouredCl
     }
 }
 
+TEST_F(ContentPackage, SetMoviesLoadAsMoviesOfCroppedFramesAndJoinWhereOneHandsOver) {
+    ASSERT_EQ(run_.status, 0) << run_.out;
+    EXPECT_LT(fs::file_size(path_), 16u << 20);
+    SMovie movies[9];
+    int records = kCount;
+    for (int k = 0; k < 9; k++) {
+        SMovie& m = movies[k];
+        SCOPED_TRACE(kMovies[k]);
+        ASSERT_TRUE(m.LoadCN(&pck_, kMovies[k]) && m.LoadIntoMem());
+        int n = m.FrameCount();
+        records += 1 + 2 * n;
+        // The set moves on when the movie stands on its last frame.
+        EXPECT_TRUE(n >= 12 && !m.loop && m.frameDuration > 0.0 && m.frameDuration <= 0.1) << n;
+        ASSERT_TRUE(m.maskNames.count == n && m.edges.count == 4 * n && m.edgesOn && m.maskMode);
+        for (int i = 0; i < n; i++) {
+            const float* e = m.edges.data + 4 * i;
+            EXPECT_TRUE(-1.0f <= e[0] && e[0] < e[2] && e[2] <= 1.0f && -1.0f <= e[3] && e[3] < e[1] && e[1] <= 1.0f);
+            Pic pic, mask;
+            ASSERT_EQ(pck_.GetDataType(atoi(m.frameNames.Get(i))), J);
+            ASSERT_TRUE(pic.c.CreateFromPictC(&pck_, m.frameNames.Get(i)) && mask.c.CreateFromPictC(&pck_, m.maskNames.Get(i)));
+            int w = pic.c.GetWidth(), h = pic.c.GetHeight();
+            EXPECT_TRUE(w == mask.c.GetWidth() && h == mask.c.GetHeight() && w <= m.largestWidth && h <= m.largestHeight);
+            // A crop to the figure: solid inside, soft to clear at the corners.
+            EXPECT_GT(mask.Count(0, 0, w, h, 0, 255, 250), w * h / 6);
+            EXPECT_LT(mask.Luma(0, 0) + mask.Luma(w - 1, 0), 40);
+        }
+    }
+    EXPECT_EQ(pck_.GetRecordCount(), records);
+    for (const Join& j : kJoins) {
+        const SMovie &a = movies[std::find(kMovies, kMovies + 9, j.a) - kMovies],
+                     &b = movies[std::find(kMovies, kMovies + 9, j.b) - kMovies];
+        int fa = a.FrameCount() - 1, fb = j.backward ? b.FrameCount() - 1 : 0;
+        ASSERT_TRUE(fa >= 0 && fb >= 0);
+        EXPECT_EQ(0, memcmp(a.edges.data + 4 * fa, b.edges.data + 4 * fb, 4 * sizeof(float))) << j.a << " to " << j.b;
+        FXPackageData *x = pck_.GetDataPtr(atoi(a.frameNames.Get(fa))), *y = pck_.GetDataPtr(atoi(b.frameNames.Get(fb)));
+        EXPECT_TRUE(x && y && x->size == y->size && !memcmp(x->start, y->start, static_cast<size_t>(x->size)))
+            << j.a << " to " << j.b << ": the picture jumps";
+    }
+}
+
 TEST_F(ContentPackage, SameBytesOnEveryRunAndScrambledHoldsTheSame) {
     ASSERT_EQ(run_.status, 0) << run_.out;
     ToolRun again = RunBuilder("'" + dir_->File("again") + "'"), s = RunBuilder("--scramble '" + dir_->File("scrambled") + "'");
@@ -166,8 +216,9 @@ TEST(ContentBuilder, KeepsThePicturesWhenAsked) {
     std::string out = dir.File("deep/er/out/");
     ToolRun r = RunBuilder("--pictures '" + out + "'");
     ASSERT_TRUE(r.status == 0 && fs::exists(out + "xxdata.dat")) << r.out;
-    EXPECT_EQ(Entries(out + "pictures"), kCount);
+    EXPECT_EQ(Entries(out + "pictures"), kCount + 1);
     EXPECT_TRUE(fs::exists(out + "pictures/38_frame_overlay.png") && fs::exists(out + "pictures/31_gallery_studio.jpg"));
+    EXPECT_TRUE(fs::exists(out + "pictures/movies/m357_walk_in_00.png"));
 }
 
 TEST(ContentBuilder, HelpListUsageErrorsAndFailures) {
