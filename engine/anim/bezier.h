@@ -109,7 +109,8 @@ public:
 
     // Selects the segment from point i to point j (-1 means the last point).
     // Straight lines and two-point splines run from P(i) to P(j) in that
-    // order; indices outside the points are brought to the nearest one.
+    // order. An index outside the points selects no segment: the spline
+    // rests on the point nearest to i.
     void SetActPoints(int i, int j);
     // The selected segment at t in [0, 1].
     void Get(float* out, float t) const;
@@ -124,7 +125,8 @@ public:
     float GetAllPos(float phase);
 
 private:
-    int FindSegment(float phase);
+    int32_t actTo;  // end point of the segment selected last
+    int FindSegment(float phase) const;
     float LocalT(int i, int j, float phase) const;
     const float* Pt(int i) const { return points.data + 3 * i; }
 };
