@@ -114,8 +114,6 @@ public:
 private:
     bool Load_v02C(FXPackage* pck, FXPackageData* d);
     bool Load_v03C(FXPackage* pck, FXPackageData* d);
-    bool Load_v02(FILE* f);
-    bool Load_v03(FILE* f);
     bool Save_v03(FILE* f);
     void UseLibrary(FXPackage* pck);
     bool Damaged(const char* what, const char* why);

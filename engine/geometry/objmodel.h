@@ -5,8 +5,10 @@
 // triangles), l (line segments, kept but not imported), g, usemtl, mtllib and
 // # comments; anything else is traced and skipped with its line. Corner forms
 // p, p/t, p/t/n and p//n, decided by the face's first corner. Indices are
-// 1-based; negative ones count back from the last vector read so far. A face
-// naming a vector that does not exist is dropped with an err line.
+// 1-based; negative ones count back from the last vector read so far. A
+// triangle naming a vector that does not exist is dropped with an err line;
+// in a file without any vn (or vt) the normal (or texture) indices are
+// ignored. A missing normal or texture coordinate reads as zeros.
 #pragma once
 
 #include <cstdint>
@@ -50,7 +52,7 @@ public:
     FXMemory records;    // FXObjRecord per triangle or segment
     FXArray groups;      // MObjGroup*, owned; group 0 is the unnamed one
     int32_t recordCount;
-    int32_t droppedFaces;  // faces left out for indices naming no vector
+    int32_t droppedTriangles;  // left out by Import: an index names no vector
 
     FXObjModel();
     ~FXObjModel();
@@ -72,6 +74,5 @@ public:
     MObjGroup* Group(int i) const { return static_cast<MObjGroup*>(groups.data[i]); }
 
 private:
-    bool Pass(void* file, bool fill);
     void LoadLibrary();
 };

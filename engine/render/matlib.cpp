@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "base/paths.h"
 #include "base/trace.h"
@@ -84,7 +85,17 @@ bool localToken(FILE* f, char* tok, int size) {
     return true;
 }
 
-bool localFloat(FILE* f, float* v) { return fscanf(f, "%f", v) == 1; }
+// The rest of the current line, of any length, without its end.
+void localRestOfLine(FILE* f, std::string* out) {
+    out->clear();
+    char line[kLineSize];
+    while (fgets(line, sizeof line, f)) {
+        size_t n = strlen(line);
+        bool end = n > 0 && line[n - 1] == '\n';
+        out->append(line, end ? n - 1 : n);
+        if (end) return;
+    }
+}
 
 }  // namespace
 
@@ -119,68 +130,55 @@ bool FXMatlib::LoadFromMtl(const char* path) {
 
     rewind(f);
     int cur = 0;
+    // One statement per line, as the count above saw them: the rest of the
+    // line is read whole and parsed on its own, so nothing on it (a second
+    // newmtl, say) is taken for another statement.
+    std::string rest;
     while (localToken(f, tok, sizeof tok)) {
+        localRestOfLine(f, &rest);
+        const char* r = rest.c_str();
         FXMaterial* m = Get(cur);
         switch (tok[0]) {
             case 'K': {
                 float* dst = tok[1] == 'a' ? m->ambient : tok[1] == 'd' ? m->diffuse : tok[1] == 's' ? m->specular : nullptr;
-                if (!dst) {
-                    localSkipLine(f);
-                    break;
-                }
-                for (int i = 0; i < 3; ++i)
-                    if (!localFloat(f, &dst[i])) break;
+                float v[3];
+                int n = dst ? sscanf(r, "%f %f %f", &v[0], &v[1], &v[2]) : 0;
+                for (int i = 0; i < n; ++i) dst[i] = v[i];
                 break;
             }
             case 'N':
-                if (tok[1] == 'i') {
-                    localSkipLine(f);
-                } else if (tok[1] == 's') {
+                if (tok[1] == 's') {
                     float v;
-                    if (localFloat(f, &v)) m->shininess = v * 1.28f;
+                    if (sscanf(r, "%f", &v) == 1) m->shininess = v * 1.28f;
                 }
                 break;
             case 'd': {
                 float v;
-                if (localFloat(f, &v)) m->diffuse[3] = v;
+                if (sscanf(r, "%f", &v) == 1) m->diffuse[3] = v;
                 break;
             }
             case 'm':
                 if (strncmp(tok, "map_Kd", 6) == 0) {
-                    char line[kLineSize];
-                    if (!fgets(line, sizeof line, f)) line[0] = 0;
-                    size_t n = strlen(line);
-                    if (n > 0 && line[n - 1] != '\n') localSkipLine(f);
-                    FXStr file(line);
+                    FXStr file(r);
                     file.TrimSpaces();
                     // A picture that fails leaves the material untextured.
                     m->LoadTexture(file.text);
                     m->textureFile.Set(file.text);
-                } else {
-                    localSkipLine(f);
                 }
                 break;
             case 'n':
                 if (strncmp(tok, "newmtl", 6) == 0) {
-                    // The name is the first word of the rest of this line; a
-                    // bare "newmtl" must not take a word from the next line.
-                    char line[kLineSize];
-                    if (!fgets(line, sizeof line, f)) line[0] = 0;
-                    size_t n = strlen(line);
-                    if (n > 0 && line[n - 1] != '\n') localSkipLine(f);
+                    // The name is the first word of the rest of this line.
                     char word[kLineSize] = "";
-                    if (sscanf(line, "%1023s", word) != 1) word[0] = 0;
-                    // The first pass counted every newmtl line, so the next
-                    // material exists; guard anyway against a file that
-                    // changed between the passes.
+                    if (sscanf(r, "%1023s", word) != 1) word[0] = 0;
+                    // Both passes see the same lines, so the next material
+                    // exists; guard anyway against a file that changed
+                    // between them.
                     if (cur + 1 < materials.count) ++cur;
                     Get(cur)->name.Set(word);
-                } else {
-                    localSkipLine(f);
                 }
                 break;
             default:  // '#', 'r', 'i' and anything unknown
-                localSkipLine(f);
                 break;
         }
     }

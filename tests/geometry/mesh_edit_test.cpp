@@ -124,6 +124,31 @@ TEST(MeshBox, MaximsSpanOneOrSeveralMeshesAndStretchOverMinusOneToOne) {
     EXPECT_EQ(V(flat.vertices[1].f, flat.vertices[1].f + 3), (V{0, 0, 0}));
 }
 
+TEST(MeshBox, UnitizeAlikeOrStretchedAndFlipMirrorsKeepingTheFront) {
+    // Box x 0..4, y 0..2, z 0..1; a flat box (all zero) only centres.
+    const float box[6] = {0, 4, 0, 2, 0, 1}, flat[6] = {1, 1, 2, 2, 3, 3};
+    struct Row {
+        void (FXMesh::*op)(const float*);
+        const float* box;
+        V far;  // where (4, 2, 1) goes
+    } rows[] = {{&FXMesh::UnitizeMaxims, box, {1, 0.5f, 0.25f}},
+                {&FXMesh::UnitizeMaximsStretch, box, {1, 1, 1}},
+                {&FXMesh::UnitizeMaxims, flat, {3, 0, -2}},
+                {&FXMesh::UnitizeMaximsStretch, flat, {3, 0, -2}}};
+    for (const Row& r : rows) {
+        FXMesh m;
+        MakeAt(&m, {{4, 2, 1}, {0, 0, 0}});
+        (m.*r.op)(r.box);
+        EXPECT_EQ(V(m.vertices[0].f, m.vertices[0].f + 3), r.far);
+    }
+    FXMesh m;
+    MakeAt(&m, {{1, 2, 3}, {0, 0, 0}, {1, 1, 1}}, {0, 1, 2, 2, 1});
+    memcpy(&m.vertices[0].f[3], V{0.6f, 0, 0.8f}.data(), 3 * sizeof(float));
+    m.FlipHoriz();
+    EXPECT_EQ(V(m.vertices[0].f, m.vertices[0].f + 6), (V{-1, 2, 3, -0.6f, 0, 0.8f}));
+    EXPECT_EQ(Indices(m), (std::vector<int32_t>{0, 2, 1, 2, 1}));  // an incomplete triangle stays
+}
+
 TEST(MeshAxes, TransformReordersAndNegatesAndAxisNamesAreRead) {
     FXMesh m;
     MakeAt(&m, {{1, 2, 3}});
