@@ -156,5 +156,14 @@ void Scene::OnRender(PEnv* env, double t) {
     localFps(env, t);
     if (!d.first) env->RenderEnd();
     if (++d.frames == 2) trc("first frame presented, %.3f s after the start\n", t - a.processStartTime);
+    // The frame rate in the log every ten seconds of the show.
+    if (d.frames <= 2) {
+        d.periodStart = t;
+        d.periodFrames = 0;
+    } else if (++d.periodFrames > 0 && t - d.periodStart >= 10.0) {
+        trc("show: %d frames in %.1f s\n", d.periodFrames, t - d.periodStart);
+        d.periodStart = t;
+        d.periodFrames = 0;
+    }
     d.first = false;
 }

@@ -46,6 +46,9 @@ struct VelmiraDirector {
     // figures in the trace log.
     int frames = 0;
     double openingStart = 0.0;
+    // Frames presented since periodStart, for the frame rate in the log.
+    int periodFrames = 0;
+    double periodStart = 0.0;
 };
 
 // The values of one run of the show.

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# The running show's figures: time from process start to the first presented
-# frame, frames and CPU use during the opening at the X server's size, and
-# resident memory against the package size. Runs the real program full screen
-# on a private X server with the demo package.
+# The running show's figures at the X server's size, with the demo package,
+# full screen on a private X server:
+#   - time from process start to the first presented frame;
+#   - frames and CPU during the opening (0.5 to 2.5 s) and during the first
+#     set, whose first movie plays from 2 s on (2.5 to 12.5 s), beside the
+#     movie's own pace (25 frames a second while it plays);
+#   - resident memory against the package size, each minute when
+#     FX_BENCH_MINUTES is set (e.g. 10), else once.
 #   bench/show_bench.sh [BUILD_DIR]
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -10,23 +14,36 @@ build="${1:-$top/build}"
 data="$(mktemp -d)"
 trap 'rm -rf "$data"' EXIT
 cp "$build/demo/xxdata.dat" "$data/"
-export FX_BENCH_DATA="$data" FX_BENCH_VELMIRA="$build/app/velmira"
+export FX_BENCH_DATA="$data" FX_BENCH_VELMIRA="$build/app/velmira" FX_BENCH_MINUTES="${FX_BENCH_MINUTES:-0}"
 "$top/tests/support/xvfb-run.sh" bash -c '
   "$FX_BENCH_VELMIRA" /s --data "$FX_BENCH_DATA" &
   pid=$!
   hz=$(getconf CLK_TCK)
   ticks() { awk "{print \$14 + \$15}" /proc/$pid/stat; }
-  sleep 0.5
-  t0=$(ticks); s0=$(date +%s.%N)
-  sleep 2
-  t1=$(ticks); s1=$(date +%s.%N)
-  rss=$(awk "/VmRSS/ {print \$2}" /proc/$pid/status)
-  hwm=$(awk "/VmHWM/ {print \$2}" /proc/$pid/status)
-  sleep 1
-  kill -TERM $pid; wait $pid || true
+  now() { date +%s.%N; }
+  cpu() { awk -v a=$1 -v b=$2 -v s=$3 -v e=$4 -v hz=$hz "BEGIN {printf \"%.0f %% of one core\", 100*(b-a)/hz/(e-s)}"; }
+  rss() { awk "/VmRSS/ {printf \"%.1f MB\", \$2/1024}" /proc/$pid/status; }
   pkg=$(stat -c %s "$FX_BENCH_DATA/xxdata.dat")
-  echo "screen: $(xdpyinfo | awk "/dimensions/ {print \$2}")"
+  sleep 0.5
+  t0=$(ticks); s0=$(now)
+  sleep 2
+  t1=$(ticks); s1=$(now)
+  sleep 10
+  t2=$(ticks); s2=$(now)
+  echo "screen: $(xdpyinfo | awk "/dimensions/ {print \$2}"), package $(awk -v p=$pkg "BEGIN {printf \"%.1f MB\", p/1048576}")"
   grep -E "first frame presented|opening done" "$FX_BENCH_DATA/velmira.log" | sed "s/^[^]]*] //"
-  awk -v a=$t0 -v b=$t1 -v s=$s0 -v e=$s1 -v hz=$hz "BEGIN {printf \"CPU during the opening: %.0f %% of one core\n\", 100*(b-a)/hz/(e-s)}"
-  awk -v r=$rss -v h=$hwm -v p=$pkg "BEGIN {printf \"resident memory: %.1f MB (peak %.1f MB) for a %.1f MB package\n\", r/1024, h/1024, p/1048576}"
+  echo "CPU during the opening: $(cpu $t0 $t1 $s0 $s1)"
+  grep -E "show: " "$FX_BENCH_DATA/velmira.log" | head -1 | sed "s/^[^]]*] //" |
+    awk "{printf \"first set: %.1f frames a second, %.1f ms a frame (the movie paces at 25, 40 ms)\n\", \$2/\$5, 1000*\$5/\$2}"
+  echo "CPU during the first set: $(cpu $t1 $t2 $s1 $s2) per show-second"
+  echo "resident memory after 12 s: $(rss) (peak $(awk "/VmHWM/ {printf \"%.1f MB\", \$2/1024}" /proc/$pid/status))"
+  for m in $(seq 1 "$FX_BENCH_MINUTES"); do
+    sleep 60
+    echo "resident memory after $m min: $(rss) (peak $(awk "/VmHWM/ {printf \"%.1f MB\", \$2/1024}" /proc/$pid/status))"
+  done
+  kill -TERM $pid; wait $pid || true
+  if [ "$FX_BENCH_MINUTES" -gt 0 ]; then
+    echo "frame rate over the run (show: lines):"
+    grep -E "show: " "$FX_BENCH_DATA/velmira.log" | sed "s/^[^]]*] //" | awk "{f+=\$2; s+=\$5} END {printf \"  %.1f frames a second over %.0f s\n\", f/s, s}"
+  fi
 '
