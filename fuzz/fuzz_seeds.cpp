@@ -1,14 +1,15 @@
-// Writes the seed inputs of the mesh, phaser and movie fuzzers with the
-// engine's own writers: whole mesh records, compact records (vector map, then
-// mesh headers each followed by its corner stream), phaser records and movie
-// records.
-//   fuzz_seeds MESH_DIR PHASER_DIR [MOVIE_DIR]
+// Writes the seed inputs of the mesh, phaser, movie and bezier fuzzers with
+// the engine's own writers: whole mesh records, compact records (vector map,
+// then mesh headers each followed by its corner stream), phaser records,
+// movie records and timing graphs followed by spline points.
+//   fuzz_seeds MESH_DIR PHASER_DIR [MOVIE_DIR [GRAPH_DIR]]
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <utility>
 #include <string>
 
+#include "anim/beziergraph.h"
 #include "anim/movie.h"
 #include "anim/phaser.h"
 #include "geometry/desk.h"
@@ -54,8 +55,8 @@ bool localCompact(const std::string& dir, const char* name, std::initializer_lis
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 4) {
-        fprintf(stderr, "usage: fuzz_seeds MESH_DIR PHASER_DIR [MOVIE_DIR]\n");
+    if (argc < 3 || argc > 5) {
+        fprintf(stderr, "usage: fuzz_seeds MESH_DIR PHASER_DIR [MOVIE_DIR [GRAPH_DIR]]\n");
         return 2;
     }
     std::string meshDir = argv[1], phaserDir = argv[2];
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
         }) && ok;
 
     // Movies: three frames with edges and key frames, and one without them.
-    for (int k = 0; argc == 4 && k < 2; ++k) {
+    for (int k = 0; argc >= 4 && k < 2; ++k) {
         SMovie mv;
         for (const char* id : {"11", "13", "15"}) mv.frameNames.Push(id), mv.maskNames.Push(id);
         for (int i = 0; k == 0 && i < 12; ++i) mv.edges.Push(i % 2 ? 0.5f : -0.25f);
@@ -105,6 +106,21 @@ int main(int argc, char** argv) {
         FXMemory rec;
         ok = mv.SaveToBuf(&rec) && localWrite(argv[3], k ? "plain.xs" : "keys.xs", [&](FILE* f) {
                  return fwrite(rec.data, 1, static_cast<size_t>(rec.count), f) == static_cast<size_t>(rec.count);
+             }) && ok;
+    }
+
+    // Timing graphs of three and five keys, each followed by a spline's
+    // flags (closed, length phases; 4 points) and its points.
+    for (int k = 0; argc == 5 && k < 2; ++k) {
+        FXBezierGraph g;
+        g.frameCount = 40;
+        for (int i = 0; i < 3 + 2 * k; ++i) g.keyFrames.PushInt(i * (39 / (2 + 2 * k))), g.keyValues.PushInt((i * 617) % 1000);
+        g.flag1 = k == 1;
+        ok = localWrite(argv[4], k ? "five.xg" : "three.xg", [&](FILE* f) {
+                 bool w = g.Save(f);
+                 const unsigned char flags = 128 | (4 << 3) | 1;
+                 const float pts[12] = {0, 0, 0, 1, 1, 0, 2, 0, 1, 1, -1, 0.5f};
+                 return fwrite(&flags, 1, 1, f) == 1 && fwrite(pts, sizeof pts, 1, f) == 1 && w;
              }) && ok;
     }
     return ok ? 0 : 1;
