@@ -20,7 +20,11 @@
 #include "anim/movie.h"
 #include "base/file.h"
 #include "base/paths.h"
+#include "base/trace.h"
+#include "geometry/model.h"
 #include "image/devil.h"
+#include "render/material.h"
+#include "render/matlib.h"
 #endif
 
 namespace {
@@ -70,6 +74,17 @@ const char kUsage[] =
     "                                 frames and masks take the ids after it\n"
     "      --duration S               seconds per frame, 0 to 1 (default 0.04)\n"
     "      --no-loop, --no-bounce     play once; at the ends jump instead of turning\n"
+    "  model [OPTIONS] FILE.obj       make a model record from a Wavefront OBJ file\n"
+    "                                 and its MTL library: writes the model record\n"
+    "                                 model.xm, its library record model.xl, copies\n"
+    "                                 of the textures and the manifest\n"
+    "                                 model.manifest that lists them all with ids;\n"
+    "                                 add it to a build with\n"
+    "                                 fxpack build xxdata.dat ... -m OUT/model.manifest\n"
+    "                                 (the model's record is the manifest's first id)\n"
+    "      -o, --output OUT           folder to write into (default: the current one)\n"
+    "      -b, --base N               id of the model record (default 2000); its\n"
+    "                                 library and textures take the ids after it\n"
     "\n"
     "  -h, --help                     show this text\n"
     "\n"
@@ -608,9 +623,129 @@ int CmdMovie(int argc, char** argv) {
            mv.frameNames.count, base + 1, base + 2 * mv.frameNames.count, mv.largestWidth, mv.largestHeight);
     return kExitOk;
 }
+
+// Copies a file whole or not at all.
+bool CopyFile(const std::string& from, const std::string& to) {
+    FILE* in = fopen(from.c_str(), "rb");
+    if (!in) return false;
+    bool ok = fxReplaceFile(to.c_str(), [&](FILE* out) {
+        char buf[65536];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, in)) > 0)
+            if (fwrite(buf, 1, n, out) != n) return false;
+        return !ferror(in);
+    });
+    fclose(in);
+    return ok;
+}
+
+// The import's warnings (dropped faces, missing materials and textures) are
+// written to the trace log; the user sees them on stderr.
+void ShowTraceErrors(const std::string& log) {
+    FILE* f = fopen(log.c_str(), "r");
+    if (!f) return;
+    char line[2048];
+    while (fgets(line, sizeof line, f)) {
+        if (strncmp(line, "#ERROR", 6) != 0) continue;
+        const char* text = strstr(line, "] ");
+        fprintf(stderr, "fxpack: %s", text ? text + 2 : line);
+    }
+    fclose(f);
+}
+
+int CmdModel(int argc, char** argv) {
+    const char* obj = nullptr;
+    std::string out = ".";
+    int base = 2000;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "-o" || a == "--output") {
+            if (++i >= argc) return Usage("%s needs a folder", a.c_str());
+            out = argv[i];
+        } else if (a == "-b" || a == "--base") {
+            if (++i >= argc || !ParseInt(argv[i], &base) || base < 0 || base > INT32_MAX - 2)
+                return Usage("%s needs a number from 0", a.c_str());
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage("unknown option '%s'", a.c_str());
+        } else if (obj) {
+            return Usage("model takes one OBJ file");
+        } else {
+            obj = argv[i];
+        }
+    }
+    if (!obj) return Usage("model needs an OBJ file");
+    if (!fxMakeFolder(out.c_str())) {
+        Fail("cannot make the folder '%s'", out.c_str());
+        return kExitFail;
+    }
+    // Textures are only named here, not decoded: no image library, no device.
+    std::string log = out + "/model.log";
+    fxOpenTraces(log.c_str());
+    FXModel model;
+    bool ok = model.ImportObj(obj);
+    fxCloseTraces();
+    ShowTraceErrors(log);
+    fxRemoveFile(log.c_str());
+    if (!ok) {
+        Fail("'%s' gives no model (a file that does not open, or no face that names existing vertices)", obj);
+        return kExitFail;
+    }
+    model.UpdateMeshes();
+
+    // The record names its library, and the library its textures, by the
+    // ids the manifest gives them; each texture file travels once.
+    FXMatlib* lib = model.library;
+    std::string manifest = "# fxpack model: " + std::string(fxGetFilename(obj)) + ", " +
+                           std::to_string(model.MeshCount()) + " meshes, " +
+                           std::to_string(model.GetTotalVertices()) + " vertices\n" + std::to_string(base) +
+                           " model.xm\n" + std::to_string(base + 1) + " model.xl\n";
+    std::map<std::string, int> textures;
+    for (int i = 0; lib && i < lib->Count(); ++i) {
+        FXMaterial* m = lib->Get(i);
+        if (!m || m->textureFile.IsEmpty()) continue;
+        std::string file = m->textureFile.text;
+        int type = fxPackageTypeFromPath(file.c_str());
+        auto t = textures.find(file);
+        if (t == textures.end()) {
+            if (type == FX_PCK_TYPE_NONE || !fxPathExists(file.c_str()) || base + 2 + textures.size() > INT32_MAX) {
+                fprintf(stderr, "fxpack: the texture '%s' of material '%s' is %s; the material stays untextured\n",
+                        file.c_str(), m->name.text,
+                        type == FX_PCK_TYPE_NONE ? "no picture type the package knows" : "missing");
+                m->textureFile.Clear();
+                continue;
+            }
+            int id = base + 2 + static_cast<int>(textures.size());
+            std::string copy = "tex" + std::to_string(textures.size()) + "." + fxPackageExtFromType(type);
+            if (!CopyFile(file, out + "/" + copy)) {
+                Fail("cannot copy the texture '%s' into '%s'", file.c_str(), out.c_str());
+                return kExitFail;
+            }
+            t = textures.emplace(file, id).first;
+            manifest += std::to_string(id) + " " + copy + "\n";
+        }
+        m->textureFile.Set(std::to_string(t->second).c_str());
+    }
+    lib->name.Set(std::to_string(base + 1).c_str());
+    model.libraryName.Set(std::to_string(base + 1).c_str());
+    if (!lib->Save((out + "/model.xl").c_str()) ||
+        !fxReplaceFile((out + "/model.xm").c_str(), [&](FILE* f) { return model.Save(f); }) ||
+        !fxReplaceFile((out + "/model.manifest").c_str(), [&](FILE* f) { return fputs(manifest.c_str(), f) >= 0; },
+                       FX_REPLACE_TEXT)) {
+        Fail("cannot write the model into '%s'", out.c_str());
+        return kExitFail;
+    }
+    printf("%s/model.manifest: model record %d, library %d, %d meshes, %d vertices, %d texture(s)\n", out.c_str(),
+           base, base + 1, model.MeshCount(), model.GetTotalVertices(), static_cast<int>(textures.size()));
+    return kExitOk;
+}
 #else
 int CmdMovie(int, char**) {
     Fail("this build has no movie support (it was built without the window-system layers)");
+    return kExitFail;
+}
+
+int CmdModel(int, char**) {
+    Fail("this build has no model support (it was built without the window-system layers)");
     return kExitFail;
 }
 #endif
@@ -637,5 +772,6 @@ int main(int argc, char** argv) {
     if (cmd == "build") return CmdBuild(argc - 2, argv + 2);
     if (cmd == "verify") return CmdVerify(argc - 2, argv + 2);
     if (cmd == "movie") return CmdMovie(argc - 2, argv + 2);
+    if (cmd == "model") return CmdModel(argc - 2, argv + 2);
     return Usage("unknown command '%s'", cmd.c_str());
 }

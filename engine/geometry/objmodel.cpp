@@ -478,9 +478,10 @@ bool FXObjModel::Import() {
     }
     if (droppedTriangles) {
         const FXObjRecord* r = Record(firstBad);
-        err("FXObjModel: %d triangle(s) of '%s' dropped: they name vectors that do not exist (first: position %d "
-            "normal %d texture %d of %d, %d, %d)\n",
-            droppedTriangles, path ? path : "", r->pos[0] + 1, r->norm[0] + 1, r->tex[0] + 1, np, nn, nt);
+        err("FXObjModel: %d triangle(s) of '%s' dropped: they name vectors that do not exist (the first: "
+            "positions %d %d %d, normals %d %d %d, texture coordinates %d %d %d; the file has %d, %d, %d)\n",
+            droppedTriangles, path ? path : "", r->pos[0] + 1, r->pos[1] + 1, r->pos[2] + 1, r->norm[0] + 1,
+            r->norm[1] + 1, r->norm[2] + 1, r->tex[0] + 1, r->tex[1] + 1, r->tex[2] + 1, np, nn, nt);
     }
     for (int id = 0; id < meshes.count; ++id) {
         FXMesh* m = static_cast<FXMesh*>(meshes.data[id]);
