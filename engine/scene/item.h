@@ -82,7 +82,7 @@ public:
     float color[4];
 
     FXItem();
-    ~FXItem() override;
+    virtual ~FXItem();
     FXItem(const FXItem&) = delete;
     FXItem& operator=(const FXItem&) = delete;
 

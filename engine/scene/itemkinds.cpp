@@ -17,7 +17,11 @@
     X(FX_ITEM_ROTATE, FXItemRotate)        \
     X(FX_ITEM_SKEW, FXItemSkew)            \
     X(FX_ITEM_CAMERAZOOM, FXItemCameraZoom) \
-    X(FX_ITEM_CAMERAPT, FXItemCameraPt)
+    X(FX_ITEM_CAMERAPT, FXItemCameraPt)     \
+    X(FX_ITEM_PICT, FXItemPict)            \
+    X(FX_ITEM_SCROLL, FXItemScroll)        \
+    X(FX_ITEM_SMOVIE, FXItemSMovie)        \
+    X(FX_ITEM_RANI, FXItemRani)
 
 #define FX_ITEM_DECLARE(type, cls) FXItem* fxNew##cls();
 FX_ITEM_KINDS(FX_ITEM_DECLARE)

@@ -29,7 +29,9 @@ class FXItemCameraPt;
 
 class FXScene : public PRender {
 public:
-    enum { kVersion = 3, kMaxRecentMovies = 5 };
+    // kDependBudget: dependency calls one item may make in a frame (a wide,
+    // deep graph of links could otherwise multiply them without bound).
+    enum { kVersion = 3, kMaxRecentMovies = 5, kDependBudget = 4096 };
 
     FXArray items;  // FXItem*, owned; render order and file order
     // Active camera values: copied from a camera point, read by camera-zoom items.
@@ -45,6 +47,7 @@ public:
     FXItem* activeRani;   // the random-animation item drawn this frame, not owned
     FXArray recentMovies; // SMovie*, not owned; oldest first, at most kMaxRecentMovies
     FXPackage* package;   // where the scene came from, null after a file load
+    int32_t dependBudget; // left for the item being drawn (kDependBudget)
 
     FXScene();
     ~FXScene();
