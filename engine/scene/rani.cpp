@@ -13,6 +13,16 @@
 
 FX_ITEM_MAKER(FXItemRani)
 
+namespace {
+
+// The entries' movies are made here and only ever deleted here, as this
+// exact type (SMovie's destructor is not virtual).
+class localMovie final : public SMovie {};
+
+void localDelete(SMovie* m) { delete static_cast<localMovie*>(m); }
+
+}  // namespace
+
 FXItemRani::FXItemRani()
     : started(false),
       minPlayTime(0.0f),
@@ -58,7 +68,7 @@ void FXItemRani::DeleteMovies() {
     for (int i = 0; i < movies.count; ++i) {
         SMovie* m = Movie(i);
         ForgetMovie(m);
-        delete m;
+        localDelete(m);
     }
     movies.DestroyBuf();
     current = nullptr;
@@ -82,7 +92,7 @@ void FXItemRani::AddRani(FXItemRani* target) {
     while (movies.count > n) {
         SMovie* m = static_cast<SMovie*>(movies.Pop());
         ForgetMovie(m);
-        delete m;
+        localDelete(m);
     }
     while (movies.count < n) movies.Push(nullptr);
     targets.count = std::min(targets.count, n);
@@ -100,7 +110,7 @@ void FXItemRani::RemoveRani(int i) {
     SMovie* m = Movie(i);
     if (m && m == current) choosePending = true;
     ForgetMovie(m);
-    delete m;
+    localDelete(m);
     targetNames.RemovePos(i);
     if (i < targets.count) targets.RemovePos(i);
     movieNames.RemovePos(i);
@@ -336,12 +346,12 @@ void FXItemRani::ReCreate() {
         const char* n = movieNames.Get(i);
         SMovie* m = nullptr;
         if (*n) {
-            m = new SMovie;
+            m = new localMovie;
             if (fxItemLoadMovie(pck, m, n)) {
                 m->edgesOn = false;
                 m->loop = false;
             } else {
-                delete m;
+                localDelete(m);
                 m = nullptr;
             }
         }
