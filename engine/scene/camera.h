@@ -25,6 +25,8 @@ public:
     bool Save(FILE* f, const char* folder) override;
     void ReCreate() override {}
     void DependRender(PEnv*, double, bool) override {}
+    // Its links are the camera graph: the camera may go back and forth.
+    bool ForwardsDepends() const override { return false; }
 };
 
 class FXItemCameraZoom : public FXItem {

@@ -110,6 +110,10 @@ public:
     // base forwards to its own enabled dependencies; transforms then apply
     // their matrix in the pass where pre equals applyBefore.
     virtual void DependRender(PEnv* env, double time, bool pre);
+    // Whether DependRender follows this item's own links. Links out of an
+    // item that does not (a camera point's graph, a random-animation item)
+    // can never recurse, so they may form cycles. Base: true.
+    virtual bool ForwardsDepends() const { return true; }
     // After a file load: make stored file names absolute against folder
     // (FXScene::BuildFilename). Base: nothing.
     virtual void ResolveFilenames(const char* folder);

@@ -16,7 +16,8 @@ const char* const localMagic[] = {"xss01", "xss02", "xss03"};
 
 FXItem* localItem(const FXArray& a, int i) { return static_cast<FXItem*>(a.data[i]); }
 
-// Whether to is reachable from from through the links made so far.
+// Whether to is reachable from from through the links made so far that
+// DependRender follows.
 bool localReaches(FXItem* from, FXItem* to) {
     std::vector<FXItem*> stack{from};
     std::unordered_set<FXItem*> seen{from};
@@ -24,6 +25,7 @@ bool localReaches(FXItem* from, FXItem* to) {
         FXItem* it = stack.back();
         stack.pop_back();
         if (it == to) return true;
+        if (!it->ForwardsDepends()) continue;
         for (int i = 0; i < it->depends.count; ++i) {
             FXItem* d = localItem(it->depends, i);
             if (d && seen.insert(d).second) stack.push_back(d);
@@ -239,7 +241,7 @@ void FXScene::BuildConn() {
         it->dependSlots.DestroyBuf();
         for (int k = 0; k < it->dependNames.count; ++k) {
             FXItem* d = FindItem(it->dependNames.Get(k));
-            if (d && localReaches(d, it)) {
+            if (d && it->ForwardsDepends() && localReaches(d, it)) {
                 trc("FXScene: '%s' depending on '%s' would close a cycle; the link is left out\n", it->name.text,
                     d->name.text);
                 d = nullptr;
