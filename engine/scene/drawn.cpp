@@ -322,7 +322,8 @@ void FXItemScroll::ReCreate() {
     sdesk.periodX = std::isfinite(scrollTimeX) ? std::fabs(scrollTimeX) : 0.0;
     sdesk.periodY = std::isfinite(scrollTimeY) ? std::fabs(scrollTimeY) : 0.0;
     sdesk.offsetX = sdesk.offsetY = 0.0f;
-    sdesk.lastTime = 0.0;
+    // Longer ago than any period: the first frame starts the panning there.
+    sdesk.lastTime = -HUGE_VAL;
     sdesk.UpdateTex();
     fxItemTintDesk(&sdesk, color);
 }
