@@ -36,6 +36,8 @@ public:
         start.window = window;
         start.desktopFile = localWhole(l.desktopFile);
         start.renderThread = false;
+        // The log goes with the frames it tells of.
+        start.logFolder = folder_;
     }
     ~LocalOffline() { fxSetClockSource(old_); }
 

@@ -16,6 +16,7 @@ void fxResetShow() {
     sets.stopRequested = false;
     sets.kind = -1;
     sets.phase = 0;
+    sets.started = 0;
 }
 
 namespace {

@@ -84,7 +84,9 @@ void VelmiraSets::Start(int k, bool alternative, double t) {
         m.RestartBack(t, once);
     else
         m.Restart(t, once);
-    trc("set: kind %d%s\n", k, alternative ? " (alternative)" : "");
+    // Numbered, with the show's time, so that a show can be followed from its log.
+    trc("set %d kind %d at %.1f s%s\n", ++started, k, t - velmira.director.openingStart,
+        alternative ? " (alternative)" : "");
 }
 
 void VelmiraSets::Stop() {

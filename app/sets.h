@@ -28,6 +28,7 @@ public:
     FXMaterial frameMaterial;
     Billboard billboards[kBillboards];
     int32_t billboardCount;  // the largest billboard the director draws
+    int32_t started = 0;     // sets started since the show began
 
     VelmiraSets();
 

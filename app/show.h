@@ -17,6 +17,7 @@ struct FXShowStart {
     bool preview = false;       // the preview picture instead of the show
     std::string desktopFile;    // a picture standing in for the captured desktop
     bool renderThread = true;   // false: the output draws the frames itself
+    std::string logFolder;      // where the trace log goes; empty: the usual place
 };
 
 class FXShowOutput {

@@ -40,7 +40,7 @@ bool localDesktop(FXScrShot* shot, const FXShowStart& start) {
 // user's own; a shared or system folder (the installed demo content, a
 // folder of root's) stays untouched and the log goes to the user's state
 // folder. A package folder that cannot be entered counts as no package.
-void localEnterData(FXDataSearch* data, bool log) {
+void localEnterData(FXDataSearch* data, bool log, const std::string& given) {
     std::string folder = data->folder.empty() ? data->logFolder : data->folder;
     if (!folder.empty()) {
         fxSetTypePath(1, folder.c_str());
@@ -52,7 +52,7 @@ void localEnterData(FXDataSearch* data, bool log) {
     }
     if (!log) return;
     bool withData = !folder.empty() && folder == data->logFolder && fxIsOwnFolder(folder.c_str());
-    std::string logFolder = withData ? folder : fxStateFolder();
+    std::string logFolder = !given.empty() ? given : withData ? folder : fxStateFolder();
     if (logFolder.empty() || !fxMakeFolder(logFolder.c_str())) return;
     fxOpenTraces((logFolder + "/velmira.log").c_str());
 }
@@ -110,7 +110,7 @@ void InitScene(const FXShowStart& start, const FXDataSearch& search) {
     a.run.isPreview = start.preview;
     fxInitPaths();
     FXDataSearch data = search;
-    localEnterData(&data, !a.run.isPreview);
+    localEnterData(&data, !a.run.isPreview, start.logFolder);
     a.run.noPackage = data.folder.empty();
     a.fenroPath = data.folder;
     trc("InitScene (data folder: %s)\n", a.run.noPackage ? "none" : fxGetTypePath(1));

@@ -581,7 +581,8 @@ TEST_F(Program, TheShowMovesAsTheFramesSay) {
     // A first run says when the bubbles and billboards came.
     std::string first = dir_.File("first"), second = dir_.File("second");
     render(first, "62");
-    std::string log = Log();
+    std::string log = Log(first);  // offline, the log lies beside the frames
+    EXPECT_TRUE(fxtest::Has(log, "set 1 kind 0 at 2.0 s") && fxtest::Has(log, "set 2 kind ")) << log;
     const double bubble = LoggedAt(log, "bubble 2"), billboard = LoggedAt(log, "billboard ");
     ASSERT_TRUE(bubble > 30 && billboard > bubble && billboard < 60) << log;
     // The gallery begins a frame before its set's bubble, the caption a second after it.
