@@ -51,3 +51,5 @@ constexpr int kEntryMovie5 = 1121;
 constexpr int kEntryMovie6 = 1234;
 constexpr int kEntryMovie7 = 2325;
 constexpr int kEntryMovie8 = 2044;
+// The gallery set's animated 3D model (a frame animation).
+constexpr int kEntryGalleryModel = 2328;

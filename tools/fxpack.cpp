@@ -17,12 +17,19 @@
 #include <cmath>
 #include <filesystem>
 
+#include "anim/anim.h"
 #include "anim/movie.h"
 #include "base/file.h"
+#include "base/other.h"
 #include "base/paths.h"
 #include "base/trace.h"
 #include "geometry/model.h"
+#include "geometry/mesh.h"
+#include "image/canvas.h"
 #include "image/devil.h"
+#include "render/frames.h"
+#include "render/gl.h"
+#include "render/light.h"
 #include "render/material.h"
 #include "render/matlib.h"
 #endif
@@ -85,6 +92,26 @@ const char kUsage[] =
     "      -o, --output OUT           folder to write into (default: the current one)\n"
     "      -b, --base N               id of the model record (default 2000); its\n"
     "                                 library and textures take the ids after it\n"
+    "  anim [OPTIONS] OUTPUT FRAME.obj...\n"
+    "                                 make an animation record from key frames of\n"
+    "                                 one mesh, an OBJ file per frame (as a modelling\n"
+    "                                 program exports a shape animation); the frames\n"
+    "                                 must join the same vertices, only moved. Writes\n"
+    "                                 anim.xa, the first frame's library anim.xl, its\n"
+    "                                 textures and anim.manifest, as model does\n"
+    "      -b, --base N               id of the animation record (default 2328, the\n"
+    "                                 show's); its library and textures follow it\n"
+    "      --durations S,S,...        seconds per frame (default 0.5); the last one\n"
+    "                                 given serves the frames after it\n"
+    "      --loop, --bounce           play on from the start, or back and forth\n"
+    "                                 (default: once)\n"
+    "  show PACKAGE ID --offline DIR --times T,T,... [--size WxH]\n"
+    "                                 draw a model or animation record on its own,\n"
+    "                                 lit, on an X display, under a clock that starts\n"
+    "                                 at 0: DIR/frame-TTTT.TTTs.png at each time\n"
+    "                                 (default size 640x480); an animation is\n"
+    "                                 prepared and played once as the gallery set\n"
+    "                                 plays it\n"
     "\n"
     "  -h, --help                     show this text\n"
     "\n"
@@ -653,6 +680,41 @@ void ShowTraceErrors(const std::string& log) {
     fclose(f);
 }
 
+// The library's textures are copied beside it and named by the ids after
+// the library's own, which the manifest gives them; each file travels once.
+bool PackLibrary(FXMatlib* lib, const std::string& out, int libId, std::string* manifest, int* count) {
+    std::map<std::string, int> textures;
+    for (int i = 0; lib && i < lib->Count(); ++i) {
+        FXMaterial* m = lib->Get(i);
+        if (!m || m->textureFile.IsEmpty()) continue;
+        std::string file = m->textureFile.text;
+        int type = fxPackageTypeFromPath(file.c_str());
+        auto t = textures.find(file);
+        if (t == textures.end()) {
+            if (type == FX_PCK_TYPE_NONE || !fxPathExists(file.c_str()) ||
+                static_cast<int64_t>(libId) + 1 + static_cast<int64_t>(textures.size()) > INT32_MAX) {
+                fprintf(stderr, "fxpack: the texture '%s' of material '%s' is %s; the material stays untextured\n",
+                        file.c_str(), m->name.text,
+                        type == FX_PCK_TYPE_NONE ? "no picture type the package knows" : "missing");
+                m->textureFile.Clear();
+                continue;
+            }
+            int id = libId + 1 + static_cast<int>(textures.size());
+            std::string copy = "tex" + std::to_string(textures.size()) + "." + fxPackageExtFromType(type);
+            if (!CopyFile(file, out + "/" + copy)) {
+                Fail("cannot copy the texture '%s' into '%s'", file.c_str(), out.c_str());
+                return false;
+            }
+            t = textures.emplace(file, id).first;
+            *manifest += std::to_string(id) + " " + copy + "\n";
+        }
+        m->textureFile.Set(std::to_string(t->second).c_str());
+    }
+    if (lib) lib->name.Set(std::to_string(libId).c_str());
+    *count = static_cast<int>(textures.size());
+    return true;
+}
+
 int CmdModel(int argc, char** argv) {
     const char* obj = nullptr;
     std::string out = ".";
@@ -693,39 +755,14 @@ int CmdModel(int argc, char** argv) {
     model.UpdateMeshes();
 
     // The record names its library, and the library its textures, by the
-    // ids the manifest gives them; each texture file travels once.
+    // ids the manifest gives them.
     FXMatlib* lib = model.library;
     std::string manifest = "# fxpack model: " + std::string(fxGetFilename(obj)) + ", " +
                            std::to_string(model.MeshCount()) + " meshes, " +
                            std::to_string(model.GetTotalVertices()) + " vertices\n" + std::to_string(base) +
                            " model.xm\n" + std::to_string(base + 1) + " model.xl\n";
-    std::map<std::string, int> textures;
-    for (int i = 0; lib && i < lib->Count(); ++i) {
-        FXMaterial* m = lib->Get(i);
-        if (!m || m->textureFile.IsEmpty()) continue;
-        std::string file = m->textureFile.text;
-        int type = fxPackageTypeFromPath(file.c_str());
-        auto t = textures.find(file);
-        if (t == textures.end()) {
-            if (type == FX_PCK_TYPE_NONE || !fxPathExists(file.c_str()) || base + 2 + textures.size() > INT32_MAX) {
-                fprintf(stderr, "fxpack: the texture '%s' of material '%s' is %s; the material stays untextured\n",
-                        file.c_str(), m->name.text,
-                        type == FX_PCK_TYPE_NONE ? "no picture type the package knows" : "missing");
-                m->textureFile.Clear();
-                continue;
-            }
-            int id = base + 2 + static_cast<int>(textures.size());
-            std::string copy = "tex" + std::to_string(textures.size()) + "." + fxPackageExtFromType(type);
-            if (!CopyFile(file, out + "/" + copy)) {
-                Fail("cannot copy the texture '%s' into '%s'", file.c_str(), out.c_str());
-                return kExitFail;
-            }
-            t = textures.emplace(file, id).first;
-            manifest += std::to_string(id) + " " + copy + "\n";
-        }
-        m->textureFile.Set(std::to_string(t->second).c_str());
-    }
-    lib->name.Set(std::to_string(base + 1).c_str());
+    int textures = 0;
+    if (!PackLibrary(lib, out, base + 1, &manifest, &textures)) return kExitFail;
     model.libraryName.Set(std::to_string(base + 1).c_str());
     if (!lib->Save((out + "/model.xl").c_str()) ||
         !fxReplaceFile((out + "/model.xm").c_str(), [&](FILE* f) { return model.Save(f); }) ||
@@ -735,8 +772,269 @@ int CmdModel(int argc, char** argv) {
         return kExitFail;
     }
     printf("%s/model.manifest: model record %d, library %d, %d meshes, %d vertices, %d texture(s)\n", out.c_str(),
-           base, base + 1, model.MeshCount(), model.GetTotalVertices(), static_cast<int>(textures.size()));
+           base, base + 1, model.MeshCount(), model.GetTotalVertices(), textures);
     return kExitOk;
+}
+// Seconds from a list "0.5,1,2.25": each at least 0, at most maxValue.
+bool ParseSeconds(const char* s, double maxValue, std::vector<double>* out) {
+    out->clear();
+    for (const char* p = s; p && *p;) {
+        char* end = nullptr;
+        double v = strtod(p, &end);
+        if (end == p || !std::isfinite(v) || v < 0.0 || v > maxValue || (*end && *end != ',')) return false;
+        out->push_back(v);
+        p = *end ? end + 1 : end;
+    }
+    return !out->empty();
+}
+
+// Why a frame cannot morph into the first one, or empty when it can: the
+// frames must be one mesh list with the same corners, only moved.
+std::string FrameMismatch(FXModel* first, FXModel* m) {
+    if (m->MeshCount() != first->MeshCount())
+        return std::to_string(m->MeshCount()) + " meshes instead of " + std::to_string(first->MeshCount());
+    for (int k = 0; k < m->MeshCount(); ++k) {
+        FXMesh* a = first->EnumMeshes(k);
+        FXMesh* b = m->EnumMeshes(k);
+        int av = a ? a->vertexCount : 0, bv = b ? b->vertexCount : 0;
+        int ai = a ? a->indexCount : 0, bi = b ? b->indexCount : 0;
+        if (av != bv || ai != bi || (ai && memcmp(a->indices, b->indices, sizeof(int32_t) * ai) != 0))
+            return "its mesh " + std::to_string(k) + " has " + std::to_string(bv) + " vertices and " +
+                   std::to_string(bi / 3) + " triangles, joined otherwise than the first frame's " +
+                   std::to_string(av) + " and " + std::to_string(ai / 3);
+    }
+    return "";
+}
+
+int CmdAnim(int argc, char** argv) {
+    std::vector<const char*> pos;
+    int base = 2328;
+    std::vector<double> seconds;
+    bool loop = false, bounce = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--loop") {
+            loop = true;
+        } else if (a == "--bounce") {
+            loop = bounce = true;
+        } else if (a == "-b" || a == "--base") {
+            if (++i >= argc || !ParseInt(argv[i], &base) || base < 0 || base > INT32_MAX - 2)
+                return Usage("%s needs a number from 0", a.c_str());
+        } else if (a == "--durations") {
+            if (++i >= argc || !ParseSeconds(argv[i], 1000.0, &seconds))
+                return Usage("--durations needs seconds from 0 to 1000, separated by commas");
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage("unknown option '%s'", a.c_str());
+        } else {
+            pos.push_back(argv[i]);
+        }
+    }
+    if (pos.size() < 2) return Usage("anim needs an output folder and at least one OBJ file");
+    std::string out = pos[0];
+    if (!fxMakeFolder(out.c_str())) {
+        Fail("cannot make the folder '%s'", out.c_str());
+        return kExitFail;
+    }
+    FXAnim anim;
+    anim.loop = loop;
+    anim.bounce = bounce;
+    std::string log = out + "/anim.log";
+    for (size_t f = 1; f < pos.size(); ++f) {
+        fxOpenTraces(log.c_str());
+        FXModel* m = new FXModel;
+        bool ok = m->ImportObj(pos[f]);
+        fxCloseTraces();
+        ShowTraceErrors(log);
+        fxRemoveFile(log.c_str());
+        if (!ok) {
+            delete m;
+            Fail("'%s' gives no model (a file that does not open, or no face that names existing vertices)", pos[f]);
+            return kExitFail;
+        }
+        m->UpdateMeshes();
+        std::string why = f > 1 ? FrameMismatch(anim.Model(0), m) : "";
+        // A shorter list of durations lends its last one to the frames after it.
+        double s = seconds.empty() ? 0.5 : seconds[std::min(f - 1, seconds.size() - 1)];
+        anim.AddFrame(m, fxGetFilename(pos[f]), static_cast<int>(std::lround(s * 1000.0)));
+        if (!why.empty()) {
+            Fail("'%s' cannot follow '%s': %s", pos[f], pos[1], why.c_str());
+            return kExitFail;
+        }
+    }
+    FXModel* first = anim.Model(0);
+    std::string manifest = "# fxpack anim: " + std::to_string(anim.FrameCount()) + " frames of " +
+                           std::to_string(first->MeshCount()) + " meshes, " +
+                           std::to_string(first->GetTotalVertices()) + " vertices\n" + std::to_string(base) +
+                           " anim.xa\n" + std::to_string(base + 1) + " anim.xl\n";
+    int textures = 0;
+    if (!PackLibrary(first->library, out, base + 1, &manifest, &textures)) return kExitFail;
+    first->libraryName.Set(std::to_string(base + 1).c_str());
+    if (!first->library || !first->library->Save((out + "/anim.xl").c_str()) ||
+        !fxReplaceFile((out + "/anim.xa").c_str(), [&](FILE* f) { return anim.Save(f); }) ||
+        !fxReplaceFile((out + "/anim.manifest").c_str(), [&](FILE* f) { return fputs(manifest.c_str(), f) >= 0; },
+                       FX_REPLACE_TEXT)) {
+        Fail("cannot write the animation into '%s'", out.c_str());
+        return kExitFail;
+    }
+    printf("%s/anim.manifest: animation record %d, library %d, %d frames, %d meshes, %d vertices, %d texture(s)\n",
+           out.c_str(), base, base + 1, anim.FrameCount(), first->MeshCount(), first->GetTotalVertices(), textures);
+    return kExitOk;
+}
+
+// A model or an animation record drawn on its own, lit, as the gallery set
+// draws its animation: prepared the same way, in front of a black screen.
+class ShowRecord {
+public:
+    bool isAnim = false;
+    FXAnim anim;
+    FXModel model;
+
+    bool Load(FXPackage* pck, int id) {
+        FXPackageData* d = pck->GetDataPtr(id);
+        if (!d || d->size < 8) return false;
+        isAnim = memcmp(d->start + 4, "xm0", 3) != 0;
+        if (!isAnim) {
+            if (!model.LoadCN(pck, id)) return false;
+            model.UpdateMeshes();
+            model.Unitize();
+            model.ResizeTextCoords();
+            return true;
+        }
+        if (!anim.LoadCN(pck, id) || anim.FrameCount() < 1) return false;
+        anim.UnitizeStretch1(0);
+        anim.Normalize(-1, false);
+        anim.ComputeFrontTexCoords(0, -1);
+        anim.ResizeTextCoords1();
+        anim.loop = false;
+        anim.UpdateInterpolation(true, false);
+        anim.StartAnim(0.0);
+        return true;
+    }
+    void Draw(FXGL* gl, double t) {
+        const float black[4] = {0, 0, 0, 1};
+        gl->SetClrColor(black);
+        // A depth buffer is only cleared while depth writes are on.
+        gl->EnableDepthWrite(true);
+        gl->Clrscr(true, true, false);
+        gl->EnableLights(true);
+        gl->EnableDepthTest(true);
+        gl->ApplyMatrixIdentity();
+        gl->EnableCullface(false, true);
+        if (isAnim)
+            anim.OnRender(gl, t);
+        else
+            model.OnRender(gl, t);
+        gl->EnableCullface(false, false);
+        gl->EnableDepthWrite(false);
+        gl->EnableDepthTest(false);
+        gl->EnableLights(false);
+    }
+};
+
+int CmdShow(int argc, char** argv) {
+    std::vector<const char*> pos;
+    std::string dir;
+    std::vector<double> times;
+    int w = 640, h = 480;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--offline") {
+            if (++i >= argc) return Usage("--offline needs a folder");
+            dir = argv[i];
+        } else if (a == "--times") {
+            if (++i >= argc || !ParseSeconds(argv[i], 86400.0, &times))
+                return Usage("--times needs seconds from 0, separated by commas");
+        } else if (a == "--size") {
+            char x = 0, extra = 0;
+            if (++i >= argc || sscanf(argv[i], "%d%c%d%c", &w, &x, &h, &extra) != 3 || x != 'x' || w < 16 ||
+                h < 16 || w > 8192 || h > 8192)
+                return Usage("--size needs WIDTHxHEIGHT, each from 16 to 8192");
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage("unknown option '%s'", a.c_str());
+        } else {
+            pos.push_back(argv[i]);
+        }
+    }
+    int id = 0;
+    if (pos.size() != 2 || !ParseInt(pos[1], &id)) return Usage("show needs a package and a record id");
+    if (dir.empty() || times.empty()) return Usage("show needs --offline DIR and --times");
+    std::sort(times.begin(), times.end());
+    FXPackage pck;
+    Progress prog{"reading"};
+    if (!Open(&pck, pos[0], &prog)) return kExitFail;
+    if (!fxMakeFolder(dir.c_str())) {
+        Fail("cannot make the folder '%s'", dir.c_str());
+        return kExitFail;
+    }
+    if (!fxLoadDevil()) {
+        Fail("the image library could not be loaded");
+        return kExitFail;
+    }
+    void* window = fxFrameWindowCreate(w, h);
+    if (!window) {
+        Fail("show draws with OpenGL on an X display, and there is none "
+             "(start one, e.g. tests/support/xvfb-run.sh fxpack show ...)");
+        fxUnloadDevil();
+        return kExitFail;
+    }
+    FXVirtualClock clock(1000000);
+    FXClockSource* old = fxSetClockSource(&clock);
+    int status = kExitOk;
+    {
+        FXGL gl;
+        FXLight light;
+        bool made = gl.CreateChild(window);
+        fxSetEnv(&gl);
+        gl.SetAct(true);
+        gl.RegisterLight(&light);
+        gl.UpdateLights();
+        ShowRecord rec;
+        if (!made) {
+            Fail("the OpenGL device could not be made on the display");
+            status = kExitFail;
+        } else if (!rec.Load(&pck, id)) {
+            Fail("record %d of '%s' is no model or animation that loads", id, pos[0]);
+            status = kExitFail;
+        }
+        // Frames every 1/25 s up to each asked time, so that the animation
+        // steps through its frames as in the show; asked times are exact.
+        const double kStep = 0.04;
+        double t0 = fxGetTime(), rel = 0.0;
+        for (size_t next = 0; status == kExitOk && next < times.size();) {
+            bool wanted = times[next] <= rel + 1e-9;
+            double at = wanted ? times[next] : rel;
+            clock.SetSeconds(t0 + at);
+            gl.SetAct(true);
+            rec.Draw(&gl, fxGetTime() - t0);
+            if (wanted) {
+                char name[64];
+                snprintf(name, sizeof name, "/frame-%08.3fs.png", at);
+                std::string file = dir + name;
+                FXCanvas frame;
+                if (fxglReadFrame(&gl, &frame) && frame.SaveToPict(file.c_str())) {
+                    printf("%s\n", file.c_str());
+                } else {
+                    Fail("could not write %s", file.c_str());
+                    status = kExitFail;
+                }
+                while (next < times.size() && times[next] == at) ++next;
+            } else {
+                rel += kStep;
+            }
+            gl.RenderEnd();
+            gl.SetAct(false);
+        }
+        gl.SetAct(true);
+        rec.anim.Destroy();
+        rec.model.Destroy();
+        gl.UnregisterLight(&light);
+        gl.Destroy();
+        fxSetEnv(nullptr);
+    }
+    fxSetClockSource(old);
+    fxFrameWindowDestroy(window);
+    fxUnloadDevil();
+    return status;
 }
 #else
 int CmdMovie(int, char**) {
@@ -746,6 +1044,15 @@ int CmdMovie(int, char**) {
 
 int CmdModel(int, char**) {
     Fail("this build has no model support (it was built without the window-system layers)");
+    return kExitFail;
+}
+int CmdAnim(int, char**) {
+    Fail("this build has no animation support (it was built without the window-system layers)");
+    return kExitFail;
+}
+
+int CmdShow(int, char**) {
+    Fail("this build cannot draw records (it was built without the window-system layers)");
     return kExitFail;
 }
 #endif
@@ -773,5 +1080,7 @@ int main(int argc, char** argv) {
     if (cmd == "verify") return CmdVerify(argc - 2, argv + 2);
     if (cmd == "movie") return CmdMovie(argc - 2, argv + 2);
     if (cmd == "model") return CmdModel(argc - 2, argv + 2);
+    if (cmd == "anim") return CmdAnim(argc - 2, argv + 2);
+    if (cmd == "show") return CmdShow(argc - 2, argv + 2);
     return Usage("unknown command '%s'", cmd.c_str());
 }

@@ -3,6 +3,7 @@
 // no content of its own. Nothing is read from disk but the fonts; the same
 // build writes the same bytes on every run.
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -10,17 +11,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "../app/entries.h"
+#include "anim/anim.h"
 #include "anim/movie.h"
 #include "base/file.h"
 #include "content_draw.h"
+#include "geometry/mesh.h"
+#include "geometry/model.h"
 #include "image/canvas.h"
 #include "image/devil.h"
 #include "image/platform.h"
 #include "package/package.h"
+#include "render/material.h"
+#include "render/matlib.h"
 
 using cd::Col;
 using cd::Hex;
@@ -44,6 +51,9 @@ const char kUsage[] =
     "  -p, --pictures   also keep every picture as a file in OUTPUT_DIR/pictures/\n"
     "                   (named after its package entry) to look at; the movies'\n"
     "                   full frames and their crops go into pictures/movies/\n"
+    "                   and the gallery set's animated bust, as the key-frame OBJ\n"
+    "                   files, MTL library and picture that `fxpack anim` takes,\n"
+    "                   into pictures/model/\n"
     "  -s, --scramble   scramble the package body\n"
     "  -l, --list       list the entries and exit\n"
     "  -h, --help       show this text\n"
@@ -1421,6 +1431,387 @@ bool DrawAndSave(Ctx& ctx, const Entry& e, const std::string& path) {
     return true;
 }
 
+// ---------------------------------------------------------------- gallery model
+
+// The gallery set's 3D model: a bust of the model on a round plinth that
+// turns and breathes over six key frames, played once. The set stretches
+// frame 0's box over the screen (x and y to -1..1, z only centred) and maps
+// one picture onto it from the front, so the model is made in those units:
+// 2 high, its box about 1.4 times as wide (a plinth wider than the bust, so
+// the bust keeps its shape on a wide screen), and shallow enough for the
+// depth range -2..2 while it turns.
+//
+// Made as an OBJ file would hold it (y up, facing +z, triangles counter-
+// clockwise seen from outside); the engine's frames are these with z negated,
+// as the OBJ import does.
+
+const int kModelFrames = 6;
+const int kModelFrameMs = 900;
+const char* const kModelMaterials[] = {"gown", "skin", "hair", "plinth"};
+enum { kGown, kSkin, kHair, kPlinth, kModelParts };
+
+struct ModelKey {
+    float yaw, headYaw, headRoll, breath;  // degrees, degrees, degrees, 0..1
+};
+const ModelKey kModelKeys[kModelFrames] = {
+    {0, 0, 0, 0}, {-20, -10, 5, 1}, {-8, 6, -3, 0.2f}, {14, 10, -6, 1}, {22, -6, 4, 0.1f}, {0, 0, 0, 0},
+};
+
+struct Part {
+    std::vector<float> p;  // x, y, z per vertex
+    std::vector<int> t;    // three corners per triangle
+    int Count() const { return static_cast<int>(p.size() / 3); }
+};
+
+// A closed band of rings x segments; point(i, j) gives ring i's point j.
+// Rings run upwards (or from a top pole down with `down`), so the corners
+// are ordered to keep the outside counter-clockwise.
+template <typename F>
+void Band(Part& part, int rings, int segs, bool down, F point) {
+    int base = part.Count();
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segs; ++j) {
+            float q[3];
+            point(i, j, q);
+            part.p.insert(part.p.end(), q, q + 3);
+        }
+    for (int i = 0; i + 1 < rings; ++i)
+        for (int j = 0; j < segs; ++j) {
+            int a = base + i * segs + j, b = base + i * segs + (j + 1) % segs;
+            int c = a + segs, d = b + segs;
+            if (down) std::swap(a, c), std::swap(b, d);
+            part.t.insert(part.t.end(), {a, c, b, b, c, d});
+        }
+}
+
+// A flat cap over a ring (its centre at the given height), facing up.
+void Cap(Part& part, int ringStart, int segs, float y) {
+    int centre = part.Count();
+    float cx = 0, cz = 0;
+    for (int j = 0; j < segs; ++j) cx += part.p[3 * (ringStart + j)], cz += part.p[3 * (ringStart + j) + 2];
+    part.p.insert(part.p.end(), {cx / segs, y, cz / segs});
+    for (int j = 0; j < segs; ++j) part.t.insert(part.t.end(), {centre, ringStart + (j + 1) % segs, ringStart + j});
+}
+
+float Lerpf(float a, float b, float t) { return a + (b - a) * t; }
+
+// The torso's half width and half depth at a height, through its profile.
+void TorsoAt(float y, float* rx, float* rz) {
+    static const float k[][3] = {{-0.93f, 0.40f, 0.27f}, {-0.70f, 0.36f, 0.25f}, {-0.45f, 0.40f, 0.29f},
+                                 {-0.25f, 0.47f, 0.32f}, {-0.05f, 0.55f, 0.30f}, {0.06f, 0.60f, 0.26f},
+                                 {0.13f, 0.50f, 0.21f},  {0.18f, 0.30f, 0.16f},  {0.21f, 0.12f, 0.11f}};
+    const int n = sizeof k / sizeof k[0];
+    int i = 0;
+    while (i < n - 2 && y > k[i + 1][0]) ++i;
+    float t = cd::Smoothstep(0.0f, 1.0f, cd::Clamp01((y - k[i][0]) / (k[i + 1][0] - k[i][0])));
+    *rx = Lerpf(k[i][1], k[i + 1][1], t);
+    *rz = Lerpf(k[i][2], k[i + 1][2], t);
+}
+
+const float kPi = 3.14159265f;
+const float kNeckline = -0.02f;  // the gown's top edge
+const float kHeadY = 0.62f;
+
+// Turns a point about the y axis through (0, *, 0), then about z through
+// pivot, by degrees.
+void Turn(float* q, float yawDeg, float rollDeg, float pivotY) {
+    float a = yawDeg * kPi / 180.0f, r = rollDeg * kPi / 180.0f;
+    float x = q[0] * std::cos(a) + q[2] * std::sin(a), z = -q[0] * std::sin(a) + q[2] * std::cos(a);
+    float y = q[1] - pivotY;
+    q[0] = x * std::cos(r) - y * std::sin(r);
+    q[1] = pivotY + x * std::sin(r) + y * std::cos(r);
+    q[2] = z;
+}
+
+// One key frame's parts.
+void ModelFrame(const ModelKey& k, Part parts[kModelParts]) {
+    const float breath = k.breath;
+    // The chest swells and the shoulders rise with a breath.
+    auto torso = [&](float y, float th, float* q) {
+        float rx, rz;
+        TorsoAt(y, &rx, &rz);
+        float swell = 1.0f + 0.045f * breath * std::exp(-(y + 0.2f) * (y + 0.2f) / 0.03f);
+        q[0] = rx * swell * std::cos(th);
+        q[1] = y + (y > -0.1f ? 0.02f * breath * cd::Clamp01((y + 0.1f) / 0.2f) : 0.0f);
+        q[2] = rz * swell * std::sin(th) * (1.0f + 0.08f * std::max(0.0f, std::sin(th)));
+        Turn(q, k.yaw, 0, 0);
+    };
+    auto head = [&](float* q) {  // head, neck top, hair and earrings turn and tilt further
+        q[1] += 0.02f * breath;
+        Turn(q, k.yaw + k.headYaw, k.headRoll, 0.40f);
+    };
+    const int segs = 40;
+    Band(parts[kGown], 18, segs, false, [&](int i, int j, float* q) {
+        torso(Lerpf(-0.93f, kNeckline, i / 17.0f), 2 * kPi * j / segs, q);
+    });
+    Band(parts[kSkin], 9, segs, false, [&](int i, int j, float* q) {
+        torso(Lerpf(kNeckline, 0.21f, i / 8.0f), 2 * kPi * j / segs, q);
+    });
+    Band(parts[kSkin], 7, 24, false, [&](int i, int j, float* q) {
+        float y = Lerpf(0.12f, 0.46f, i / 6.0f), th = 2 * kPi * j / 24;
+        q[0] = 0.095f * std::cos(th), q[1] = y, q[2] = 0.02f + 0.105f * std::sin(th);
+        if (y > 0.3f) {
+            head(q);
+        } else {
+            q[1] += 0.02f * breath;
+            Turn(q, k.yaw, 0, 0);
+        }
+    });
+    // The head: an egg narrowing to the chin, with a nose.
+    Band(parts[kSkin], 20, 32, true, [&](int i, int j, float* q) {
+        float ph = kPi * i / 19.0f, th = 2 * kPi * j / 32;
+        float chin = ph > kPi / 2 ? 1.0f - 0.32f * (ph - kPi / 2) / (kPi / 2) : 1.0f;
+        float dth = th - kPi / 2, dph = ph - 1.75f;
+        float nose = 0.035f * std::exp(-dth * dth / 0.02f - dph * dph / 0.04f);
+        q[0] = 0.19f * chin * std::sin(ph) * std::cos(th);
+        q[1] = kHeadY + 0.25f * std::cos(ph);
+        q[2] = 0.03f + (0.22f * std::sin(ph) + nose) * std::sin(th);
+        head(q);
+    });
+    // Hair: a cap to the brow in front, lower at the back, and a bun.
+    Band(parts[kHair], 12, 32, true, [&](int i, int j, float* q) {
+        float th = 2 * kPi * j / 32, reach = 0.52f * kPi + 0.3f * kPi * std::max(0.0f, -std::sin(th));
+        float ph = reach * i / 11.0f;
+        q[0] = 0.207f * std::sin(ph) * std::cos(th);
+        q[1] = kHeadY + 0.035f + 0.265f * std::cos(ph);
+        q[2] = 0.02f + 0.24f * std::sin(ph) * std::sin(th);
+        head(q);
+    });
+    auto ball = [&](Part& part, float cx, float cy, float cz, float r, int rings, int bsegs) {
+        Band(part, rings, bsegs, true, [&](int i, int j, float* q) {
+            float ph = kPi * i / (rings - 1), th = 2 * kPi * j / bsegs;
+            q[0] = cx + r * std::sin(ph) * std::cos(th), q[1] = cy + r * std::cos(ph), q[2] = cz + r * std::sin(ph) * std::sin(th);
+            head(q);
+        });
+    };
+    ball(parts[kHair], 0.0f, 0.74f, -0.25f, 0.12f, 12, 20);
+    ball(parts[kGown], 0.19f, 0.49f, 0.03f, 0.026f, 6, 10);
+    ball(parts[kGown], -0.19f, 0.49f, 0.03f, 0.026f, 6, 10);
+    // The plinth stands still: a low elliptic drum and a rose gold band.
+    const int ps = 64;
+    auto drum = [&](Part& part, float rx, float rz, float y0, float y1, bool cap) {
+        int start = part.Count() + ps;
+        Band(part, 2, ps, false, [&](int i, int j, float* q) {
+            float th = 2 * kPi * j / ps;
+            q[0] = rx * std::cos(th), q[1] = i ? y1 : y0, q[2] = rz * std::sin(th);
+        });
+        if (cap) Cap(part, start, ps, y1);
+    };
+    drum(parts[kPlinth], 1.40f, 0.55f, -1.0f, -0.92f, true);
+    drum(parts[kGown], 1.412f, 0.562f, -0.955f, -0.935f, false);
+}
+
+// Unit normals from the triangles around each vertex.
+std::vector<float> Normals(const Part& part) {
+    std::vector<float> n(part.p.size(), 0.0f);
+    for (size_t k = 0; k + 2 < part.t.size(); k += 3) {
+        const float* a = &part.p[3 * part.t[k]];
+        const float* b = &part.p[3 * part.t[k + 1]];
+        const float* c = &part.p[3 * part.t[k + 2]];
+        float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        float x[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        for (int s = 0; s < 3; ++s)
+            for (int d = 0; d < 3; ++d) n[3 * part.t[k + s] + d] += x[d];
+    }
+    for (size_t i = 0; i < n.size(); i += 3) {
+        float l = std::sqrt(n[i] * n[i] + n[i + 1] * n[i + 1] + n[i + 2] * n[i + 2]);
+        for (int d = 0; d < 3; ++d) n[i + d] = l > 0 ? n[i + d] / l : (d == 1 ? 1.0f : 0.0f);
+    }
+    return n;
+}
+
+// The engine's form of a frame: one mesh per part, z negated.
+FXModel* EngineFrame(const Part parts[kModelParts], const char* library) {
+    FXModel* m = new FXModel;
+    m->libraryName.Set(library);
+    for (int k = 0; k < kModelParts; ++k) {
+        const Part& part = parts[k];
+        std::vector<float> n = Normals(part);
+        FXMesh* mesh = new FXMesh;
+        mesh->materialName.Set(kModelMaterials[k]);
+        mesh->Realloc(part.Count(), static_cast<int>(part.t.size()));
+        for (int v = 0; v < part.Count(); ++v) {
+            float* r = mesh->Vertex(v);
+            for (int i = 0; i < FX_VTX_FLOATS; ++i) r[i] = i >= FX_VTX_COLOR && i < FX_VTX_COLOR + 4 ? 1.0f : 0.0f;
+            for (int d = 0; d < 3; ++d) r[FX_VTX_POS + d] = part.p[3 * v + d] * (d == 2 ? -1.0f : 1.0f);
+            for (int d = 0; d < 3; ++d) r[FX_VTX_NORMAL + d] = n[3 * v + d] * (d == 2 ? -1.0f : 1.0f);
+        }
+        for (size_t i = 0; i < part.t.size(); ++i) mesh->indices[i] = part.t[i];
+        m->loadedMeshes.Push(mesh);
+    }
+    m->UpdateMeshes();
+    return m;
+}
+
+// The picture mapped from the front over frame 0's box (x0, x1, y0, y1 in
+// model units): skin, gown, hair and plinth where each shows from the front,
+// with the face, a necklace and the gown's folds.
+void DrawModelPicture(Image& img, const float* box) {
+    const float w = static_cast<float>(img.w), h = static_cast<float>(img.h);
+    auto X = [&](float px) { return box[0] + (box[1] - box[0]) * px / w; };
+    auto Y = [&](float py) { return box[3] - (box[3] - box[2]) * py / h; };
+    auto PX = [&](float x) { return (x - box[0]) / (box[1] - box[0]) * w; };
+    auto PY = [&](float y) { return (box[3] - y) / (box[3] - box[2]) * h; };
+    cd::Paint gold = RoseGold(Pt{PX(-0.5f), 0}, Pt{PX(0.5f), 0});
+    cd::Fill(img, [&](float px, float py) {
+        float x = X(px), y = Y(py);
+        if (y < -0.915f) {  // plinth: plum marble with a rose gold band
+            if (y > -0.958f && y < -0.932f) return gold(px, py);
+            float vein = std::fabs(std::sin(9.0f * x + 3.0f * std::sin(14.0f * y) + 2.0f * y));
+            return cd::Mix(kPlum, kPlumLight, 0.25f + 0.35f * std::pow(1.0f - vein, 6.0f));
+        }
+        float hx = x / 0.225f, hy = (y - kHeadY - 0.035f) / 0.285f;
+        if (y > kHeadY + 0.015f && hx * hx + hy * hy < 1.0f) {  // hair with strands
+            float strand = 0.5f + 0.5f * std::sin(60.0f * std::atan2(y - 0.2f, x));
+            return cd::Mix(kPlumDeep, kMauve, 0.15f + 0.3f * strand * strand);
+        }
+        if (y < kNeckline) {  // the gown: rose gold folds falling from the bust
+            float fold = 0.5f + 0.5f * std::sin(x * 28.0f + 2.0f * std::sin(y * 6.0f));
+            return cd::Mix(gold(px, py), kRoseDeep, 0.35f * fold * cd::Clamp01(-y - 0.2f));
+        }
+        float shade = cd::Clamp01((std::fabs(x) - 0.1f) * 2.0f);  // skin, warmer to the sides
+        return cd::Mix(kIvory, kBlush, 0.25f * shade);
+    });
+    auto ellipse = [&](float cx, float cy, float rx, float ry) {
+        float pcx = PX(cx), pcy = PY(cy), prx = rx / (box[1] - box[0]) * w, pry = ry / (box[3] - box[2]) * h;
+        return cd::Shape(img.w, img.h, [=](float px, float py) { return cd::SdEllipse(px, py, pcx, pcy, prx, pry); });
+    };
+    for (float s : {-1.0f, 1.0f}) {
+        cd::Draw(img, cd::Blurred(ellipse(s * 0.1f, kHeadY - 0.09f, 0.045f, 0.03f), 3.0f), cd::Solid(kBlush), 0.7f);
+        // Lowered lids: a dark arc with lashes, and a brow above.
+        cd::Draw(img, cd::Subtract(ellipse(s * 0.075f, kHeadY - 0.005f, 0.042f, 0.02f),
+                               ellipse(s * 0.075f, kHeadY + 0.004f, 0.044f, 0.02f)), cd::Solid(kPlumDeep), 0.9f);
+        cd::Draw(img, cd::Subtract(ellipse(s * 0.078f, kHeadY + 0.04f, 0.05f, 0.018f),
+                               ellipse(s * 0.078f, kHeadY + 0.034f, 0.052f, 0.018f)), cd::Solid(kPlum), 0.8f);
+        cd::Draw(img, ellipse(s * 0.19f, 0.49f, 0.022f, 0.022f), gold);
+    }
+    cd::Draw(img, ellipse(0.0f, kHeadY - 0.165f, 0.045f, 0.018f), cd::Solid(kRoseDeep), 0.9f);
+    cd::Draw(img, ellipse(0.0f, kHeadY - 0.158f, 0.04f, 0.008f), cd::Solid(kRose), 0.8f);
+    // A fine chain with a drop on the skin above the neckline.
+    Mask chain = cd::Shape(img.w, img.h, [&](float px, float py) {
+        float x = X(px), y = Y(py), cy = 0.16f - 0.12f * (1.0f - (x / 0.3f) * (x / 0.3f));
+        return std::fabs(x) > 0.3f ? 1e3f : std::fabs(y - cy) / (box[3] - box[2]) * h - 1.2f;
+    });
+    cd::Draw(img, chain, gold);
+    cd::Draw(img, ellipse(0.0f, 0.02f, 0.02f, 0.03f), gold);
+}
+
+// Writes the key frames as OBJ files with their MTL library and picture:
+// the example input of `fxpack anim`.
+bool WriteModelSample(const std::string& dir, const std::vector<std::vector<Part>>& frames, const float* box,
+                      const std::string& picture) {
+    std::string mtl = "# Velmira gallery bust: one picture mapped from the front on every material\n";
+    const char* colours[] = {"1 0.94 0.9", "1 1 1", "1 1 1", "1 1 1"};
+    const char* specular[] = {"0.9 0.7 0.6", "0.15 0.12 0.12", "0.35 0.3 0.4", "0.4 0.35 0.4"};
+    const int shininess[] = {60, 12, 30, 40};
+    for (int k = 0; k < kModelParts; ++k)
+        mtl += std::string("\nnewmtl ") + kModelMaterials[k] + "\nKa 0.25 0.22 0.22\nKd " + colours[k] + "\nKs " +
+               specular[k] + "\nNs " + std::to_string(shininess[k]) + "\nmap_Kd " + picture + "\n";
+    if (!fxReplaceFile((dir + "/velmira_bust.mtl").c_str(), [&](FILE* f) { return fputs(mtl.c_str(), f) >= 0; },
+                       FX_REPLACE_TEXT))
+        return false;
+    for (size_t f = 0; f < frames.size(); ++f) {
+        char name[64];
+        snprintf(name, sizeof name, "/velmira_bust_%02d.obj", static_cast<int>(f));
+        bool ok = fxReplaceFile((dir + name).c_str(), [&](FILE* out) {
+            fprintf(out, "# Velmira gallery bust, key frame %d of %d\nmtllib velmira_bust.mtl\n", static_cast<int>(f),
+                    static_cast<int>(frames.size()));
+            int base = 1;
+            for (int k = 0; k < kModelParts; ++k) {
+                const Part& part = frames[f][static_cast<size_t>(k)];
+                const Part& first = frames[0][static_cast<size_t>(k)];
+                std::vector<float> n = Normals(part);
+                fprintf(out, "g %s\n", kModelMaterials[k]);
+                for (int v = 0; v < part.Count(); ++v) {
+                    const float* q = &part.p[3 * v];
+                    const float* q0 = &first.p[3 * v];
+                    fprintf(out, "v %.5f %.5f %.5f\nvn %.5f %.5f %.5f\nvt %.5f %.5f\n", q[0], q[1], q[2], n[3 * v],
+                            n[3 * v + 1], n[3 * v + 2], (q0[0] - box[0]) / (box[1] - box[0]),
+                            (q0[1] - box[2]) / (box[3] - box[2]));
+                }
+                fprintf(out, "usemtl %s\n", kModelMaterials[k]);
+                for (size_t t = 0; t + 2 < part.t.size(); t += 3) {
+                    int a = base + part.t[t], b = base + part.t[t + 1], c = base + part.t[t + 2];
+                    fprintf(out, "f %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, b, b, b, c, c, c);
+                }
+                base += part.Count();
+            }
+            return !ferror(out);
+        }, FX_REPLACE_TEXT);
+        if (!ok) return false;
+    }
+    return true;
+}
+
+const int kModelLibrary = 2329;
+const int kModelPicture = 2330;
+
+// The animation record, its material library and its picture, as records
+// of the package; with a folder for the sample, the same as OBJ files.
+bool BuildModel(WorkDir& work, const std::string& sampleDir, FXPackage& pck) {
+    std::vector<std::vector<Part>> frames;
+    FXAnim anim;
+    anim.loop = false;
+    for (int f = 0; f < kModelFrames; ++f) {
+        frames.emplace_back(kModelParts);
+        ModelFrame(kModelKeys[f], frames.back().data());
+        char name[32];
+        snprintf(name, sizeof name, "frame%d", f);
+        anim.AddFrame(EngineFrame(frames.back().data(), std::to_string(kModelLibrary).c_str()), name, kModelFrameMs);
+    }
+    float box[6];
+    anim.Model(0)->FindMaxims(box);
+
+    std::string pict = work.Path() + "/2330_gallery_model.jpg";
+    work.Track(pict);
+    Image img(512, 512);
+    DrawModelPicture(img, box);
+    FXCanvas canvas;
+    fxRemoveFile(pict.c_str());
+    if (!cd::ToCanvas(img, &canvas, 0x2330u) || !canvas.SaveToPict(pict.c_str()) || FileSize(pict) <= 0) {
+        Fail("entry %d (gallery model picture): %s could not be written", kModelPicture, pict.c_str());
+        return false;
+    }
+    FXMatlib lib;
+    std::vector<std::unique_ptr<FXMaterial>> mats;
+    const float spec[kModelParts][3] = {{0.9f, 0.7f, 0.6f}, {0.15f, 0.12f, 0.12f}, {0.35f, 0.3f, 0.4f}, {0.4f, 0.35f, 0.4f}};
+    const float shine[kModelParts] = {60, 12, 30, 40};
+    for (int k = 0; k < kModelParts; ++k) {
+        mats.emplace_back(new FXMaterial);
+        FXMaterial* m = mats.back().get();
+        m->name.Set(kModelMaterials[k]);
+        m->SetDefDiffuse(1.0f);
+        for (int c = 0; c < 3; ++c) m->ambient[c] = 0.25f, m->specular[c] = spec[k][c];
+        if (k == kGown) m->diffuse[1] = 0.94f, m->diffuse[2] = 0.9f;
+        m->shininess = shine[k];
+        m->textureFile.Set(std::to_string(kModelPicture).c_str());
+        lib.AddMaterial(m);
+    }
+    lib.name.Set(std::to_string(kModelLibrary).c_str());
+    std::string libFile = work.Path() + "/2329_gallery_model.xl", animFile = work.Path() + "/2328_gallery_model.xa";
+    work.Track(libFile);
+    work.Track(animFile);
+    bool ok = lib.Save(libFile.c_str()) && anim.Save(animFile.c_str());
+    for (auto& m : mats) lib.RemoveMaterial(m.get());
+    if (!ok) {
+        Fail("entry %d (gallery model): its records could not be written in %s", kEntryGalleryModel,
+             work.Path().c_str());
+        return false;
+    }
+    pck.AddDataFile(kEntryGalleryModel, animFile.c_str());
+    pck.AddDataFile(kModelLibrary, libFile.c_str());
+    pck.AddDataFile(kModelPicture, pict.c_str());
+    if (!sampleDir.empty()) {
+        std::string copy = sampleDir + "/velmira_bust.jpg";
+        if (!fxMakeFolder(sampleDir.c_str()) || !canvas.SaveToPict(copy.c_str()) ||
+            !WriteModelSample(sampleDir, frames, box, "velmira_bust.jpg")) {
+            Fail("the sample model could not be written in %s", sampleDir.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 // Seconds per movie frame: the show runs at the movie's pace while one
 // plays, so this is its frame rate then too.
 const double kMovieFrameTime = 0.04;
@@ -1542,6 +1933,8 @@ int Build(const std::string& out, bool keepPictures, bool scramble) {
             if (status != kExitOk) break;
             if (!BuildMovie(m, work, movies, keepPictures, pck, &frames)) status = kExitFail;
         }
+        if (status == kExitOk && !BuildModel(work, keepPictures ? work.Path() + "/model" : "", pck))
+            status = kExitFail;
         for (const std::string& f : ctx.fonts.Fallbacks())
             Fail("note: font %s not found, the default face stands in", f.c_str());
         std::string target = out + "/" + kPackageName;
@@ -1566,6 +1959,8 @@ void List() {
         printf("%3d  %-4s %4d x %-4d %s\n", e.id, e.kind == kJpg ? "jpg" : "png", e.w, e.h, e.what);
     for (const MoviePlan& m : kMovies)
         printf("%4d movie %4d x %-4d %d frames, %s\n", m.id, kMovieW, kMovieH, m.frames, m.what);
+    printf("%4d anim  %d key frames, the gallery set's bust (library %d, picture %d)\n", kEntryGalleryModel,
+           kModelFrames, kModelLibrary, kModelPicture);
 }
 
 }  // namespace
