@@ -89,6 +89,8 @@ public:
     // Camera.
     void SetActCameraPt(int pos);
     FXItemCameraPt* GetActCameraPt(int pos) const;
+    // Takes the device's lock and context (FXGRAutoAct) and gives the
+    // context up at the end: call it outside the render loop's frames.
     void StartAnimateCamera();
     void StopAnimateCamera();
     void StartAnimateCameraNext();
