@@ -316,6 +316,8 @@ bool FXAnim::Load_v03C(FXPackage* pck, FXPackageData* d) {
             return Damaged("a mesh header is cut short");
         FXMesh* m0 = localMesh(first->loadedMeshes, k);
         if (!m0->LoadMeshIC(pck, d, lib)) return Damaged("a mesh header's counts do not fit the record");
+        // Vertices come only from corners: a mesh short of either has neither.
+        if (m0->vertexCount <= 0 || m0->indexCount <= 0) m0->vertexCount = m0->indexCount = 0;
         verts += m0->vertexCount;
         if (verts * frames > kMaxVertexFrames) return Damaged("the frames hold more vertices than an animation may");
     }
