@@ -41,7 +41,9 @@ public:
     ~FXItemRani() override;
 
     void OnRender(PEnv* env, double time) override;
+    // Acts on nothing that depends on it: links to it never recurse.
     void DependRender(PEnv*, double, bool) override {}
+    bool ForwardsDepends() const override { return false; }
     void Compile(FXPackage* pck) override;
     bool LoadC(FXPackage* pck, FXPackageData* d, int version) override;
     bool Save(FILE* f, const char* folder) override;
