@@ -171,9 +171,17 @@ TEST_F(Items, RandomAnimationLinksOneSlotPerNameAndHandsOverDisabledFirst) {
     }
 }
 
-TEST_F(Items, RandomAnimationChoosesByWeightAvoidingRecentMovies) {
+TEST_F(Items, RandomAnimationChoosesByWeightAvoidingRecentMoviesThatStillExist) {
     FXScene s;
     std::string m = Movie("c", {kR});
+    auto make = [&](int n, bool avoid) {
+        FXItemRani* a = Rani(&s, "A" + std::to_string(s.items.count));
+        a->avoidRecent = avoid;
+        for (int i = 0; i < n; ++i) a->AddRani(a), a->movieNames.Change(i, m.c_str());
+        a->ReCreate();
+        s.recentMovies.RemoveAll();
+        return a;
+    };
     struct Row {
         std::vector<int> weights;
         int recent;  // entry whose movie was played last, -1 none
@@ -187,38 +195,22 @@ TEST_F(Items, RandomAnimationChoosesByWeightAvoidingRecentMovies) {
                 {{0}, -1, true, {0}}};
     fxSrand(7);
     for (const Row& r : rows) {
-        FXItemRani* a = Rani(&s, "A" + std::to_string(s.items.count));
-        a->avoidRecent = r.avoid;
-        for (size_t i = 0; i < r.weights.size(); ++i) a->AddRani(a), a->movieNames.Change(i, m.c_str());
+        FXItemRani* a = make(static_cast<int>(r.weights.size()), r.avoid);
         for (size_t i = 0; i < r.weights.size(); ++i) a->weights.SetInt(i, r.weights[i]);
-        a->ReCreate();
-        s.recentMovies.RemoveAll();
         if (r.recent >= 0) s.recentMovies.Push(a->Movie(r.recent));
         std::set<int> got;
         for (int k = 0; k < 300; ++k) got.insert(a->ChooseRandomAnim());
         EXPECT_EQ(got, r.chosen) << s.items.count;
     }
-}
-
-TEST_F(Items, RecentMoviesForgetTheMoviesOfDeletedAndRebuiltItems) {
-    std::string m = Movie("d", {kR, kG});
-    struct Row {
-        std::function<void(FXScene*, FXItemRani*)> act;
-    } rows[] = {{[](FXScene* s, FXItemRani*) { s->DeleteItemPos(0); }},
-                {[](FXScene*, FXItemRani* a) { a->ReCreate(); }},
-                {[](FXScene*, FXItemRani* a) { a->RemoveRani(0); }}};
-    for (const Row& r : rows) {
-        FXScene s;
-        FXItemRani* a = Rani(&s, "A");
-        a->enabled = true;
-        a->AddRani(a);
-        a->movieNames.Change(0, m.c_str());
-        a->ReCreate();
-        s.BuildConn();
-        Frame(&s, 1000);
-        ASSERT_EQ(s.recentMovies.count, 1);
-        r.act(&s, a);
-        EXPECT_EQ(s.recentMovies.count, 0);
+    // A played movie leaves the recent list with its item: rebuilt, its
+    // entry removed, the item deleted.
+    FXItemRani* a = make(2, true);
+    for (int step = 0; step < 3; ++step) {
+        ASSERT_TRUE(a->StartAnim(0) && s.recentMovies.count == 1);
+        if (step == 0) a->ReCreate();
+        if (step == 1) a->RemoveRani(0);
+        if (step == 2) s.DeleteItemPos(s.items.count - 1);
+        EXPECT_EQ(s.recentMovies.count, 0) << step;
     }
 }
 
