@@ -5,6 +5,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -41,6 +42,9 @@ int fxPlatformMessageBox(const char* caption, const char* text) {
 // keeps the normal priority instead of a real-time class, a lowered one
 // becomes a higher nice value. Refusals are ignored.
 void fxSetAppPriority(int p) {
-    int nice = p < 0 ? 5 : 0;
+    // Relative to what the process was started with: a screen-saver daemon
+    // starts its hacks niced, and a raised request must not undo that.
+    static const int base = getpriority(PRIO_PROCESS, 0);
+    int nice = p < 0 ? std::min(base + 5, 19) : base;
     setpriority(PRIO_PROCESS, 0, nice);
 }

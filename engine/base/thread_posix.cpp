@@ -4,6 +4,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -174,6 +175,9 @@ void fxDestroyThread(void* p) {
 void fxSetThreadPriority(void* p, int prio) {
     LocalThread* t = static_cast<LocalThread*>(p);
     if (!t || !t->hasHandle || !t->id) return;
-    int nice = prio < 0 ? 10 : 0;
+    // Relative to the calling thread, which keeps the niceness the process
+    // was started with (a daemon starts its hacks niced).
+    int base = getpriority(PRIO_PROCESS, 0);
+    int nice = prio < 0 ? std::min(base + 10, 19) : base;
     setpriority(PRIO_PROCESS, static_cast<id_t>(t->id), nice);
 }
