@@ -1,5 +1,6 @@
 #include "geometry/model.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -134,7 +135,9 @@ bool FXModel::Load(FILE* f) {
     Destroy();
     if (!f) return false;
     std::vector<uint8_t> buf;
-    const size_t kChunk = 1 << 20;
+    // A file that tells its size is read in one piece; a pipe in chunks.
+    long left = fxBytesLeft(f);
+    const size_t kChunk = left >= 0 && left < INT32_MAX ? static_cast<size_t>(left) + 1 : 1 << 20;
     for (;;) {
         size_t at = buf.size();
         if (at > static_cast<size_t>(INT32_MAX) - kChunk) return Damaged("Load", "the file is too large");
@@ -259,18 +262,29 @@ bool FXModel::Save_v03(FILE* f) {
     if (!f) return false;
     // Each mesh is brought into the form its corner stream decodes to, so
     // that the header's counts are the decoded ones.
-    FXVectorMap map;
     std::vector<FXMesh*> forms;
     std::vector<FXNumPool*> pools;
+    int vertices = 0;
     for (int i = 0; i < meshes.count; ++i) {
         FXMesh* form = new FXMesh;
         if (FXMesh* m = localMesh(meshes, i)) {
             form->Copy(m);
             form->ApplyRedir();
         }
-        FXNumPool* pool = new FXNumPool(65536);
-        form->ToVMap(&map, pool);
+        vertices += form->vertexCount;
         forms.push_back(form);
+    }
+    // The map's lists are sized once for the most vectors the meshes can
+    // add, rather than grown by its large default steps.
+    FXVectorMap map;
+    map.pos.Realloc(3 * vertices + 3);
+    map.norm.Realloc(3 * vertices + 3);
+    map.tex.Realloc(2 * vertices + 2);
+    for (FXMesh* form : forms) {
+        // A corner takes at most a control byte and three ints.
+        int64_t most = 13 * static_cast<int64_t>(form->indexCount) + 16;
+        FXNumPool* pool = new FXNumPool(static_cast<int>(std::min<int64_t>(most, 1 << 28)));
+        form->ToVMap(&map, pool);
         pools.push_back(pool);
     }
     FXStr("xm03").Save(f);
