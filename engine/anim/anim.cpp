@@ -242,6 +242,15 @@ bool localReadHead(FXAnim* a, FXPackage* pck, FXPackageData* d, const char** why
 
 }  // namespace
 
+// Names, durations and models come in counts of their own; only as many
+// frames as all three have play, and the rest is let go.
+void FXAnim::TrimFrames() {
+    const int n = FrameCount();
+    while (models.count > n) delete static_cast<FXModel*>(models.Pop());
+    while (frameNames.count > n) frameNames.Pop();
+    if (durations.count > n) durations.count = n;
+}
+
 bool FXAnim::Load_v02C(FXPackage* pck, FXPackageData* d) {
     const char* why = "";
     if (!localReadHead(this, pck, d, &why)) return Damaged(why);
@@ -268,6 +277,7 @@ bool FXAnim::Load_v02C(FXPackage* pck, FXPackageData* d) {
         models.Push(m);
         if (total > kMaxVertexFrames) return Damaged("the frames hold more vertices than an animation may");
     }
+    TrimFrames();
     ComputeFrameDuration();
     return true;
 }
@@ -344,6 +354,7 @@ bool FXAnim::Load_v03C(FXPackage* pck, FXPackageData* d) {
         Model(f)->UpdateMeshes();
         Model(f)->ResizeTextCoords();
     }
+    TrimFrames();
     ComputeFrameDuration();
     return true;
 }

@@ -75,7 +75,8 @@ public:
     void AddFrame(FXModel* model, const char* name, int ms);
 
     // Loaders empty the animation first; a missing, damaged or oversized
-    // record gives false and an empty animation (with an err line).
+    // record gives false and an empty animation (with an err line). Frames
+    // beyond the shorter of the name and duration lists are dropped.
     bool LoadCN(FXPackage* pck, int id);
     bool LoadC(FXPackage* pck, FXPackageData* d);
     bool Load(const char* path);
@@ -129,6 +130,7 @@ private:
     bool Load_v02C(FXPackage* pck, FXPackageData* d);
     bool Load_v03C(FXPackage* pck, FXPackageData* d);
     void SaveHead(FILE* f, int frames) const;
+    void TrimFrames();
     void SelectSegment(int from, int to);
     void PoseFrame(int frame);
     void Pose(float phase);
