@@ -1,20 +1,30 @@
-// Writes the seed inputs of the mesh, phaser, movie and bezier fuzzers with
-// the engine's own writers: whole mesh records, compact records (vector map,
-// then mesh headers each followed by its corner stream), phaser records,
-// movie records and timing graphs followed by spline points.
-//   fuzz_seeds MESH_DIR PHASER_DIR [MOVIE_DIR [GRAPH_DIR]]
+// Writes the seed inputs of the mesh, phaser, movie, bezier, model and OBJ
+// fuzzers with the engine's own writers: whole mesh records, compact records
+// (vector map, then mesh headers each followed by its corner stream), phaser
+// records, movie records, timing graphs followed by spline points, model
+// records of both versions, and OBJ text with its MTL text after a NUL.
+// Scene records hold one item of each transform and camera kind, linked,
+// and one of each drawn kind with two random-animation states.
+// Animation records of three frames, in both forms.
+//   fuzz_seeds MESH_DIR PHASER_DIR [MOVIE_DIR [GRAPH_DIR [MODEL_DIR OBJ_DIR [SCENE_DIR]]]]
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <utility>
 #include <string>
 
+#include "anim/anim.h"
 #include "anim/beziergraph.h"
 #include "anim/movie.h"
 #include "anim/phaser.h"
 #include "geometry/desk.h"
 #include "geometry/mesh.h"
+#include "geometry/model.h"
 #include "package/data.h"
+#include "scene/camera.h"
+#include "scene/drawn.h"
+#include "scene/rani.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -55,8 +65,9 @@ bool localCompact(const std::string& dir, const char* name, std::initializer_lis
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || argc > 5) {
-        fprintf(stderr, "usage: fuzz_seeds MESH_DIR PHASER_DIR [MOVIE_DIR [GRAPH_DIR]]\n");
+    if (argc < 3 || argc > 9 || argc == 6) {
+        fprintf(stderr,
+                "usage: fuzz_seeds MESH_DIR PHASER_DIR [MOVIE_DIR [GRAPH_DIR [MODEL_DIR OBJ_DIR [SCENE_DIR [ANIM_DIR]]]]]\n");
         return 2;
     }
     std::string meshDir = argv[1], phaserDir = argv[2];
@@ -111,7 +122,7 @@ int main(int argc, char** argv) {
 
     // Timing graphs of three and five keys, each followed by a spline's
     // flags (closed, length phases; 4 points) and its points.
-    for (int k = 0; argc == 5 && k < 2; ++k) {
+    for (int k = 0; argc >= 5 && k < 2; ++k) {
         FXBezierGraph g;
         g.frameCount = 40;
         for (int i = 0; i < 3 + 2 * k; ++i) g.keyFrames.PushInt(i * (39 / (2 + 2 * k))), g.keyValues.PushInt((i * 617) % 1000);
@@ -122,6 +133,83 @@ int main(int argc, char** argv) {
                  const float pts[12] = {0, 0, 0, 1, 1, 0, 2, 0, 1, 1, -1, 0.5f};
                  return fwrite(&flags, 1, 1, f) == 1 && fwrite(pts, sizeof pts, 1, f) == 1 && w;
              }) && ok;
+    }
+
+    // Models of a quad and a bent grid, in both versions; OBJ text of a
+    // quad and a triangle in two materials, with and without its library.
+    if (argc >= 7) {
+        FXModel model;
+        model.name.Set("pair");
+        for (FXMesh* src : {&quad, &grid}) {
+            FXMesh* m = new FXMesh;
+            m->Copy(src);
+            model.meshes.Push(m);
+        }
+        ok = localWrite(argv[5], "pair.xm03", [&](FILE* f) { return model.Save(f); }) && ok;
+        ok = localWrite(argv[5], "pair.xm02", [&](FILE* f) { return model.Save_v02(f); }) && ok;
+        const char obj[] =
+            "mtllib m.mtl\n# two materials\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 -1\nvt 0 0\nvt 1 1\nvn 0 0 1\n"
+            "g body\nusemtl skin\nf 1/1/1 2/2/1 3/2/1 4/1/1\nusemtl glass\nf -4//1 -3//1 -2//1\nl 1 2 3\n";
+        const char mtl[] = "newmtl skin\nKa 1 1 1\nKd 1 0.5 0\nNs 10\nnewmtl glass\nKd 0 0 1\nd 0.5\n";
+        ok = localWrite(argv[6], "pair.obj", [&](FILE* f) {
+                 return fwrite(obj, sizeof obj - 1, 1, f) == 1 && fputc(0, f) == 0 && fwrite(mtl, sizeof mtl - 1, 1, f) == 1;
+             }) && ok;
+        ok = localWrite(argv[6], "plain.obj", [&](FILE* f) { return fputs("v 0 0 1\nv 1 0 1\nv 0 1 1\nf 1 2 3\n", f) >= 0; }) &&
+             ok;
+    }
+    // Scenes: transforms on a camera zoom, two camera points that lead to
+    // each other, a name that finds nothing; and an empty scene.
+    if (argc >= 8) {
+        FXScene sc, empty;
+        for (int t : {FX_ITEM_MOVE, FX_ITEM_ROTATE, FX_ITEM_SKEW, FX_ITEM_CAMERAZOOM, FX_ITEM_CAMERAPT, FX_ITEM_CAMERAPT})
+            sc.CreateType(t);
+        sc.FindItem("move1")->AddDependName("camerazoom1");
+        sc.FindItem("skew1")->AddDependName("move1");
+        sc.FindItem("skew1")->AddDependName("ghost");
+        sc.FindItem("camerapoint1")->AddDependName("camerapoint2");
+        sc.FindItem("camerapoint2")->AddDependName("camerapoint1");
+        static_cast<FXItemCameraPt*>(sc.FindItem("camerapoint2"))->phaser.duration = 0.5;
+        sc.cameraFirst.Set("camerapoint1");
+        sc.BuildConn();
+        ok = localWrite(argv[7], "linked.xss", [&](FILE* f) { return sc.SaveFile(f, nullptr); }) && ok;
+        ok = localWrite(argv[7], "empty.xss", [&](FILE* f) { return empty.SaveFile(f, nullptr); }) && ok;
+        // The drawn kinds and two random-animation states whose entries lead
+        // to each other, to themselves, and to a name of another kind.
+        FXScene drawn;
+        auto* p = static_cast<FXItemPict*>(drawn.CreateType(FX_ITEM_PICT));
+        p->pictName.Set("p.png"), p->maskName.Set("pm.png"), p->color[3] = 0.5f;
+        static_cast<FXItemPict*>(drawn.CreateType(FX_ITEM_PICT))->desktop = true;
+        auto* sr = static_cast<FXItemScroll*>(drawn.CreateType(FX_ITEM_SCROLL));
+        sr->pictName.Set("s.png"), sr->pict2Name.Set("s2.png"), sr->scrollTimeX = -4, sr->scrollTimeY = 1e-30f;
+        static_cast<FXItemSMovie*>(drawn.CreateType(FX_ITEM_SMOVIE))->movieName.Set("m.xs");
+        auto* ra = static_cast<FXItemRani*>(drawn.CreateType(FX_ITEM_RANI));
+        auto* rb = static_cast<FXItemRani*>(drawn.CreateType(FX_ITEM_RANI));
+        ra->enabled = true;
+        ra->AddRani(rb), ra->AddRani(ra), ra->AddRani(nullptr);
+        ra->targetNames.Change(2, "pict1"), ra->movieNames.Change(0, "m.xs");
+        ra->weights.SetInt(1, 0), ra->modes.SetInt(2, -1);
+        rb->AddRani(ra), rb->weights.SetInt(0, -2), rb->minPlayTime = 0.5f, rb->avoidRecent = false;
+        ra->AddDependName("pict1");
+        drawn.BuildConn();
+        ok = localWrite(argv[7], "items.xss", [&](FILE* f) { return drawn.SaveFile(f, nullptr); }) && ok;
+    }
+    // Animations of the grid and the quad over three frames that move some
+    // vertices, in both forms (the older one names model records 1 to 3).
+    if (argc == 9) {
+        FXAnim anim;
+        for (int f = 0; f < 3; ++f) {
+            FXModel* m = new FXModel;
+            for (FXMesh* src : {&grid, &quad}) {
+                FXMesh* mesh = new FXMesh;
+                mesh->Copy(src);
+                for (int v = 0; v < mesh->vertexCount; v += 3) mesh->vertices[v].f[2] += 0.25f * f;
+                m->meshes.Push(mesh);
+            }
+            anim.AddFrame(m, std::to_string(f + 1).c_str(), f == 1 ? 0 : 400);
+        }
+        anim.bounce = true;
+        ok = localWrite(argv[8], "three.xa03", [&](FILE* f) { return anim.Save(f); }) && ok;
+        ok = localWrite(argv[8], "three.xa02", [&](FILE* f) { return anim.Save_v02(f); }) && ok;
     }
     return ok ? 0 : 1;
 }

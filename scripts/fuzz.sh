@@ -13,7 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 secs="${FUZZ_SECONDS:-60}"
 jobs="${FUZZ_JOBS:-2}"
-targets=(fuzz_package fuzz_mesh fuzz_phaser fuzz_canvas fuzz_movie fuzz_bezier)
+targets=(fuzz_package fuzz_mesh fuzz_phaser fuzz_canvas fuzz_movie fuzz_bezier fuzz_model fuzz_obj fuzz_scene fuzz_anim)
 
 command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is not installed" >&2; exit 1; }
 
@@ -45,11 +45,15 @@ printf 'BM' > "$work/tiny.bmp"
 "$fxpack" build "$seeds/ids.dat" 5="$work/pool.bin" 9="$work/map.bin" 2="$work/tiny.bmp" >/dev/null
 printf '\x05\x00\x00\x00pck01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00' > "$seeds/empty.dat"
 
-# Mesh records (whole and compact), phaser records, movie records and timing
-# graphs written by the engine's own writers.
-mkdir -p "$build/fuzz-seeds/mesh" "$build/fuzz-seeds/phaser" "$build/fuzz-seeds/movie" "$build/fuzz-seeds/bezier"
-rm -f "$build/fuzz-seeds/mesh/"* "$build/fuzz-seeds/phaser/"* "$build/fuzz-seeds/movie/"* "$build/fuzz-seeds/bezier/"*
-"$build/fuzz/fuzz_seeds" "$build/fuzz-seeds/mesh" "$build/fuzz-seeds/phaser" "$build/fuzz-seeds/movie" "$build/fuzz-seeds/bezier"
+# Mesh records (whole and compact), phaser records, movie records, timing
+# graphs, model records, OBJ text and scene records written by the engine's
+# own writers.
+mkdir -p "$build/fuzz-seeds/mesh" "$build/fuzz-seeds/phaser" "$build/fuzz-seeds/movie" "$build/fuzz-seeds/bezier" \
+  "$build/fuzz-seeds/model" "$build/fuzz-seeds/obj" "$build/fuzz-seeds/scene" "$build/fuzz-seeds/anim"
+rm -f "$build/fuzz-seeds/mesh/"* "$build/fuzz-seeds/phaser/"* "$build/fuzz-seeds/movie/"* "$build/fuzz-seeds/bezier/"* \
+  "$build/fuzz-seeds/model/"* "$build/fuzz-seeds/obj/"* "$build/fuzz-seeds/scene/"* "$build/fuzz-seeds/anim/"*
+"$build/fuzz/fuzz_seeds" "$build/fuzz-seeds/mesh" "$build/fuzz-seeds/phaser" "$build/fuzz-seeds/movie" "$build/fuzz-seeds/bezier" \
+  "$build/fuzz-seeds/model" "$build/fuzz-seeds/obj" "$build/fuzz-seeds/scene" "$build/fuzz-seeds/anim"
 
 # Pictures of each stored type, behind the byte that picks the decoder.
 mkdir -p "$build/fuzz-seeds/canvas"
@@ -72,6 +76,10 @@ seeds_for() {
     fuzz_canvas) echo "$build/fuzz-seeds/canvas" ;;
     fuzz_movie) echo "$build/fuzz-seeds/movie" ;;
     fuzz_bezier) echo "$build/fuzz-seeds/bezier" ;;
+    fuzz_model) echo "$build/fuzz-seeds/model" ;;
+    fuzz_obj) echo "$build/fuzz-seeds/obj" ;;
+    fuzz_scene) echo "$build/fuzz-seeds/scene" ;;
+    fuzz_anim) echo "$build/fuzz-seeds/anim" ;;
     *) echo "$build/fuzz-seeds/package" ;;
   esac
 }
@@ -91,6 +99,10 @@ for t in "${targets[@]}"; do
       fuzz_phaser) runs=1000000 ;;
       fuzz_movie) runs=1000000 ;;
       fuzz_bezier) runs=300000 ;;
+      fuzz_model) runs=500000 ;;
+      fuzz_obj) runs=100000 ;;
+      fuzz_scene) runs=150000 ;;
+      fuzz_anim) runs=30000 ;;
       *) runs=30000 ;;
     esac
     # A fresh corpus each time: the same seed over the same inputs.
