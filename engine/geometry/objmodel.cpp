@@ -254,8 +254,10 @@ void localStatement(Parse* ps, FXObjModel* o, const std::string& text) {
         }
         float v[3];
         localFloats(p, v, dim);
-        // The engine looks down -z where the file looks down +z.
+        // The engine looks down -z where the file looks down +z, and its
+        // pictures start at the top row where the file's t starts at the bottom.
         if (dim == 3) v[2] = -v[2];
+        if (dim == 2) v[1] = 1.0f - v[1];
         list->insert(list->end(), v, v + dim);
     } else if (tok == "f" || tok == "l") {
         bool line = tok == "l";

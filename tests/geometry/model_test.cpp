@@ -90,7 +90,9 @@ TEST_F(Model, ObjFacesBecomeTrianglesPerMaterial) {
             EXPECT_STREQ(mesh->material->name.text, r.materials[i].c_str());
             EXPECT_STREQ(mesh->materialName.text, r.materials[i].c_str());
         }
-        if (!r.diffuse.empty()) EXPECT_EQ(V(Loaded(m, 0)->material->diffuse, Loaded(m, 0)->material->diffuse + 3), r.diffuse);
+        if (!r.diffuse.empty()) {
+            EXPECT_EQ(V(Loaded(m, 0)->material->diffuse, Loaded(m, 0)->material->diffuse + 3), r.diffuse);
+        }
     }
 }
 
@@ -100,7 +102,7 @@ TEST_F(Model, ObjVectorsFollowTheEngineAxesAndMissingOnesReadZero) {
     FXMesh* q = Loaded(m, 0);
     ASSERT_EQ(q->vertexCount, 6);
     EXPECT_EQ(V(q->vertices[0].f, q->vertices[0].f + 12), (V{0, 0, -1, 0, 0, -1, 0, 0, 1, 1, 1, 1}));
-    EXPECT_EQ(V(q->vertices[3].f + 3, q->vertices[3].f + 8), (V{0, 0, 0, 1, 1}));
+    EXPECT_EQ(V(q->vertices[3].f + 3, q->vertices[3].f + 8), (V{0, 0, 0, 1, 0}));  // vt 1 1: t from the top
     EXPECT_EQ(m.library->FindMaterial("default"), q->material);
 }
 
