@@ -53,3 +53,5 @@ constexpr int kEntryMovie7 = 2325;
 constexpr int kEntryMovie8 = 2044;
 // The gallery set's animated 3D model (a frame animation).
 constexpr int kEntryGalleryModel = 2328;
+// The root scene the gallery set shows in place of the desktop.
+constexpr int kEntryRootScene = 0;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "anim/anim.h"
 #include "anim/movie.h"
 #include "base/file.h"
+#include "base/paths.h"
 #include "content_draw.h"
 #include "geometry/mesh.h"
 #include "geometry/model.h"
@@ -28,6 +30,11 @@
 #include "package/package.h"
 #include "render/material.h"
 #include "render/matlib.h"
+#include "scene/camera.h"
+#include "scene/drawn.h"
+#include "scene/rani.h"
+#include "scene/scene.h"
+#include "scene/transform.h"
 
 using cd::Col;
 using cd::Hex;
@@ -1824,33 +1831,32 @@ const int kFirstFrameRecord = 3000;
 
 // Draws a movie's frames as full pictures with a clear background and
 // hands them to the sprite movie's own conversion, which crops each to its
-// visible area and splits it into a picture and a mask; their files become
-// records of the package and the movie record names them.
-bool BuildMovie(const MoviePlan& m, WorkDir& work, const std::string& dir, bool keep, FXPackage& pck, int* frames) {
-    SMovie mv;
-    mv.loop = false;
-    mv.bounce = false;
-    mv.frameDuration = kMovieFrameTime;
-    for (int i = 0; i < m.frames; i++) {
-        Image img(kMovieW, kMovieH);
-        DrawFigure(img, MoviePose(m, i));
+// visible area and splits it into a picture and a mask in dir.
+bool MakeMovie(SMovie& mv, WorkDir& work, const std::string& dir, const char* name, int w, int h, int count,
+               double frameTime, bool loop, bool keep, const std::function<void(Image&, int)>& draw) {
+    mv.loop = loop;
+    mv.bounce = loop;
+    mv.frameDuration = frameTime;
+    for (int i = 0; i < count; i++) {
+        Image img(w, h);
+        draw(img, i);
         FXCanvas canvas;
-        char name[64];
+        char file[64];
         // Uncompressed TGA is quick to write and read; kept frames are PNG,
         // which is small. Both are lossless, so the package is the same.
-        snprintf(name, sizeof name, "/%s_%02d.%s", m.name, i, keep ? "png" : "tga");
-        std::string path = dir + name;
+        snprintf(file, sizeof file, "/%s_%02d.%s", name, i, keep ? "png" : "tga");
+        std::string path = dir + file;
         work.Track(path);
         // One dither pattern for every frame: it stays still while the
-        // figure moves, and equal poses give equal pictures where one movie
+        // picture moves, and equal poses give equal pictures where one movie
         // hands over to the next.
         if (!cd::ToCanvas(img, &canvas, 0x5E7u)) {
-            Fail("movie %d (%s): no memory for frame %d", m.id, m.what, i);
+            Fail("movie %s: no memory for frame %d", name, i);
             return false;
         }
         fxRemoveFile(path.c_str());
-        if (!canvas.SaveToPict2(path.c_str(), 0, 0, kMovieW, kMovieH) || FileSize(path) <= 0) {
-            Fail("movie %d (%s): %s could not be written", m.id, m.what, path.c_str());
+        if (!canvas.SaveToPict2(path.c_str(), 0, 0, w, h) || FileSize(path) <= 0) {
+            Fail("movie %s: %s could not be written", name, path.c_str());
             return false;
         }
         mv.frameNames.Push(path.c_str());
@@ -1862,10 +1868,17 @@ bool BuildMovie(const MoviePlan& m, WorkDir& work, const std::string& dir, bool 
         for (int i = 0; i < full.count; i++) fxRemoveFile(full.Get(i));
     for (int i = 0; i < mv.frameNames.count; i++) work.Track(mv.frameNames.Get(i));
     for (int i = 0; i < mv.maskNames.count; i++) work.Track(mv.maskNames.Get(i));
-    if (!converted) {
-        Fail("movie %d (%s): its frames could not be converted in %s", m.id, m.what, dir.c_str());
+    if (!converted) Fail("movie %s: its frames could not be converted in %s", name, dir.c_str());
+    return converted;
+}
+
+// A set movie: its frames become records of the package and the movie
+// record names them.
+bool BuildMovie(const MoviePlan& m, WorkDir& work, const std::string& dir, bool keep, FXPackage& pck, int* frames) {
+    SMovie mv;
+    if (!MakeMovie(mv, work, dir, m.name, kMovieW, kMovieH, m.frames, kMovieFrameTime, false, keep,
+                   [&](Image& img, int i) { DrawFigure(img, MoviePose(m, i)); }))
         return false;
-    }
     FXMemory rec;
     std::string path = dir + "/" + m.name + ".xs";
     work.Track(path);
@@ -1882,6 +1895,335 @@ bool BuildMovie(const MoviePlan& m, WorkDir& work, const std::string& dir, bool 
     }
     pck.AddDataFile(m.id, path.c_str());
     *frames += m.frames;
+    return true;
+}
+
+// ---------------------------------------------------------------- root scene
+
+// The package's root scene (entry 0): the gallery set shows it in place of
+// the desktop, with the animated bust in front. A softly lit boudoir stage:
+// a plum wall in a warm spotlight, velvet curtains that sway, a band of
+// light drifting across the top, two framed photographs, a candle that
+// flickers, a sparkle that twinkles at random and a camera that moves
+// slowly between three points. Items are placed in the scene's -1..1 square
+// (y up); every drawn item hangs from the camera.
+
+void DrawSceneBackdrop(Image& img) {
+    int w = img.w, h = img.h;
+    float floorY = h * 0.8f;
+    cd::Fill(img, cd::Linear(Pt{0, 0}, Pt{0, floorY},
+                             Stops{{0.0f, kPlumDeep}, {0.55f, kPlum}, {1.0f, Hex(0x2C1533)}}));
+    // Damask stripes on the wall, barely there.
+    Mask stripes(w, h);
+    for (int y = 0; y < static_cast<int>(floorY); y++)
+        for (int x = 0; x < w; x++) {
+            float s = std::sin((x + 0.5f) * 6.2831853f / 48.0f + 0.8f * std::sin(y * 0.05f));
+            stripes.At(x, y) = s > 0.6f ? (s - 0.6f) * 2.5f : 0.0f;
+        }
+    cd::Draw(img, cd::Blurred(stripes, 1.2f), cd::Solid(kMauve), 0.07f);
+    Image lights(w, h);
+    Bokeh(lights, 26, 8.0f, 40.0f, 0.0f, 0.0f, static_cast<float>(w), floorY * 0.7f,
+          {Hex(0xF6C48E), Hex(0xF0A7A0), Hex(0xFBE3C4), Hex(0xD98CB0)}, 0.35f, 0x5CE7u);
+    cd::Over(img, cd::BlurredImage(lights, 3.0f), 0, 0);
+    // The floor, with the light spilling onto it.
+    Mask floor(w, h);
+    for (int y = static_cast<int>(floorY); y < h; y++)
+        for (int x = 0; x < w; x++) floor.At(x, y) = 1.0f;
+    cd::Draw(img, floor, cd::Linear(Pt{0, floorY}, Pt{0, static_cast<float>(h)},
+                                    Stops{{0.0f, Hex(0x3A1D33)}, {1.0f, kInk}}));
+    cd::Draw(img, cd::Blurred(Rule(w, h, w * 0.05f, w * 0.95f, floorY, 2.0f), 1.0f), cd::Solid(kRoseLight), 0.5f);
+    cd::AddLight(img, floor, cd::RadialXY(Pt{w * 0.5f, floorY + 10.0f}, w * 0.38f, h * 0.12f,
+                                          Stops{{0.0f, WithAlpha(kRose, 0.5f)}, {1.0f, WithAlpha(kRose, 0.0f)}}));
+    // The spotlight on the wall, and the room falling dark at the edges.
+    cd::AddLight(img, cd::Shape(w, h, [](float, float) { return -1.0f; }),
+                 cd::RadialXY(Pt{w * 0.5f, h * 0.42f}, w * 0.42f, h * 0.5f,
+                              Stops{{0.0f, WithAlpha(kRose, 0.42f)}, {0.6f, WithAlpha(kMauve, 0.12f)},
+                                    {1.0f, WithAlpha(kMauve, 0.0f)}}));
+    cd::Fill(img, cd::RadialXY(Pt{w * 0.5f, h * 0.45f}, w * 0.75f, h * 0.8f,
+                               Stops{{0.0f, WithAlpha(kInk, 0.0f)}, {0.7f, WithAlpha(kInk, 0.15f)},
+                                     {1.0f, WithAlpha(kInk, 0.75f)}}));
+    cd::Grain(img, 0.025f, 0x5CE1u);
+}
+
+// A velvet drape hanging from the top, its inner edge gathered towards a
+// tie-back low down; the right one is this one mirrored.
+void DrawSceneCurtain(Image& img) {
+    int w = img.w, h = img.h;
+    Mask drape = cd::Shape(w, h, [=](float x, float y) {
+        float t = y / h;
+        float edge = w * (0.92f - 0.5f * std::sin(t * 3.14159265f * 0.85f) * t);
+        return x - edge;
+    });
+    cd::Shadow(img, drape, 10.0f, 8, 0, WithAlpha(kInk, 0.7f));
+    cd::Draw(img, drape, cd::Solid(kRoseDeep));
+    Mask folds(w, h);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            float s = std::sin((x + 0.5f) * 0.11f + 18.0f * (1.0f - y / static_cast<float>(h)) * 0.05f * x / w);
+            folds.At(x, y) = drape.At(x, y) * (0.5f - 0.5f * s);
+        }
+    cd::Draw(img, folds, cd::Solid(kPlumDeep), 0.75f);
+    cd::AddLight(img, drape, cd::Linear(Pt{static_cast<float>(w), 0}, Pt{0, 0},
+                                        Stops{{0.0f, WithAlpha(kRoseLight, 0.25f)}, {1.0f, WithAlpha(kRose, 0.0f)}}));
+    Mask tie = cd::Shape(w, h, [=](float x, float y) { return cd::SdCapsule(x, y, Pt{0, h * 0.66f}, Pt{w * 0.55f, h * 0.7f}, 7.0f); });
+    cd::Draw(img, tie, RoseGold(Pt{0, h * 0.64f}, Pt{w * 0.55f, h * 0.72f}));
+}
+
+// Slanted rays of light that repeat across the picture's width, so the
+// scroll item can pan them without a seam.
+void DrawSceneLightBand(Image& img) {
+    int w = img.w, h = img.h;
+    Mask rays(w, h);
+    for (int y = 0; y < h; y++) {
+        float fy = (y + 0.5f) / h - 0.5f;
+        float fall = std::exp(-fy * fy * 14.0f);
+        for (int x = 0; x < w; x++) {
+            float u = ((x + 0.5f) + 0.35f * y) * 6.2831853f / w;
+            float v = 0.5f + 0.25f * std::sin(3.0f * u) + 0.15f * std::sin(7.0f * u + 1.3f) + 0.1f * std::sin(13.0f * u);
+            rays.At(x, y) = cd::Clamp01(v) * fall;
+        }
+    }
+    cd::Draw(img, rays, cd::Solid(Hex(0xFBE3C4)), 0.9f);
+}
+
+// The fixed picture the band is drawn through: white, fading at its ends.
+void DrawSceneBandFade(Image& img) {
+    int w = img.w, h = img.h;
+    Mask m(w, h);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            float t = (x + 0.5f) / w, s = (y + 0.5f) / h;
+            m.At(x, y) = cd::Smoothstep(0.0f, 0.3f, t) * cd::Smoothstep(1.0f, 0.7f, t) * cd::Smoothstep(0.0f, 0.25f, s) *
+                         cd::Smoothstep(1.0f, 0.75f, s);
+        }
+    cd::Draw(img, m, cd::Solid(Hex(0xFFFFFF)));
+}
+
+// A gallery photograph in a rose gold frame with an ivory mount.
+void DrawSceneFrame(Ctx& c, Image& img) {
+    int w = img.w, h = img.h, b = 30;
+    cd::Fill(img, RoseGold(Pt{0, 0}, Pt{static_cast<float>(w), static_cast<float>(h)}));
+    auto sd = [=](float x, float y) { return cd::SdRoundRect(x, y, w * 0.5f, h * 0.5f, w * 0.5f - 2, h * 0.5f - 2, 2); };
+    cd::Draw(img, Outline(w, h, sd, 6.0f, 2.0f), cd::Solid(kRoseDeep), 0.7f);
+    cd::Draw(img, RoundRect(w, h, w * 0.5f, h * 0.5f, w * 0.5f - 18, h * 0.5f - 18, 1), cd::Solid(kIvory));
+    Image photo(w - 2 * b, h - 2 * b);
+    DrawPhotoStudio(c, photo);
+    cd::Over(img, photo, b, b);
+}
+
+// An oval portrait, cut out along its frame: the picture and its mask.
+void DrawSceneOval(Ctx& c, Image& img) {
+    int w = img.w, h = img.h;
+    float cx = w * 0.5f, cy = h * 0.5f, rx = w * 0.5f - 3, ry = h * 0.5f - 3;
+    DrawPhotoEvening(c, img);
+    auto sd = [=](float x, float y) { return cd::SdEllipse(x, y, cx, cy, rx, ry); };
+    Mask outside = cd::Shape(w, h, [&](float x, float y) { return -sd(x, y); });
+    cd::Erase(img, outside);
+    cd::Draw(img, Outline(w, h, sd, 7.0f, 13.0f), RoseGold(Pt{0, 0}, Pt{static_cast<float>(w), static_cast<float>(h)}));
+    cd::Draw(img, Outline(w, h, sd, 13.0f, 1.5f), cd::Solid(kRoseDeep), 0.8f);
+}
+
+// A candle whose flame flickers: frame i of n, a loop that bounces.
+void DrawCandleFrame(Image& img, int i, int n) {
+    int w = img.w, h = img.h;
+    float cx = w * 0.5f, top = h * 0.55f;
+    Mask body = RoundRect(w, h, cx, (top + h - 4) * 0.5f, 13.0f, (h - 4 - top) * 0.5f, 3.0f);
+    cd::Draw(img, body, cd::Linear(Pt{cx - 13, 0}, Pt{cx + 13, 0}, Stops{{0.0f, kCream}, {0.4f, kIvory}, {1.0f, kRose}}));
+    float k = static_cast<float>(i) / n * 6.2831853f;
+    float fh = 30.0f + 4.0f * std::sin(k) + 2.5f * std::sin(3.0f * k + 0.7f);
+    float lean = 2.5f * std::sin(2.0f * k + 0.3f);
+    Pt base{cx, top - 5.0f}, tip{cx + lean, top - 5.0f - fh};
+    Mask flame = cd::Shape(w, h, [=](float x, float y) {
+        return cd::SmoothMin(cd::SdCircle(x, y, base.x, base.y - 6.0f, 6.5f), cd::SdCapsule(x, y, Pt{base.x, base.y - 6.0f}, tip, 1.0f), 6.0f);
+    });
+    cd::AddLight(img, cd::Blurred(flame, 9.0f), cd::Solid(Hex(0xF6C48E)), 0.9f);
+    cd::Draw(img, flame, cd::Linear(tip, base, Stops{{0.0f, Hex(0xFFD9A0)}, {0.6f, Hex(0xFFF4E0)}, {1.0f, Hex(0xF0A070)}}));
+    cd::Draw(img, cd::Shape(w, h, [=](float x, float y) { return cd::SdCapsule(x, y, Pt{cx, top}, Pt{cx, top - 6}, 1.0f); }),
+             cd::Solid(kInk));
+}
+
+// A four-pointed sparkle that flares and fades: frame i of n.
+void DrawSparkleFrame(Image& img, int i, int n) {
+    int w = img.w, h = img.h;
+    float cx = w * 0.5f, cy = h * 0.5f;
+    float s = std::sin(3.14159265f * (i + 0.5f) / n);
+    float arm = 8.0f + 50.0f * s, waist = 2.0f + 5.0f * s, turn = 0.4f * i / n;
+    std::vector<Pt> star;
+    for (int p = 0; p < 8; p++) {
+        float a = turn + p * 0.78539816f, r = p % 2 ? waist : arm;
+        star.push_back(Pt{cx + r * std::cos(a), cy + r * std::sin(a)});
+    }
+    Mask m = cd::PolygonMask(w, h, star);
+    cd::AddLight(img, cd::Blurred(m, 6.0f), cd::Solid(kRoseLight), s);
+    cd::Draw(img, m, cd::Solid(Hex(0xFFF6EC)), 0.3f + 0.7f * s);
+}
+
+// A still picture of the scene, written where its item will name it.
+bool SaveScenePicture(Ctx& ctx, WorkDir& work, const std::string& file, int w, int h, bool jpg, bool mask,
+                      const std::function<void(Ctx&, Image&)>& draw, std::string* path, std::string* maskPath) {
+    Image img(w, h);
+    ctx.textFailed = false;
+    draw(ctx, img);
+    *path = work.Path() + "/" + file;
+    work.Track(*path);
+    FXCanvas canvas;
+    if (!cd::ToCanvas(img, &canvas, static_cast<uint32_t>(w * 7919 + h))) return false;
+    fxRemoveFile(path->c_str());
+    bool ok = jpg ? canvas.SaveToPict(path->c_str()) : canvas.SaveToPict2(path->c_str(), 0, 0, w, h);
+    if (mask) {
+        *maskPath = path->substr(0, path->size() - 4) + "_m.jpg";
+        work.Track(*maskPath);
+        ok = ok && canvas.SaveToMask(maskPath->c_str()) && FileSize(*maskPath) > 0;
+    }
+    return ok && FileSize(*path) > 0;
+}
+
+template <typename T>
+T* AddItem(FXScene& s, int type, const char* name, const char* depends = nullptr) {
+    T* it = static_cast<T*>(s.CreateType(type));
+    it->name.Set(name);
+    if (depends) it->AddDependName(depends);
+    return it;
+}
+
+// Puts an item's unit square at (x, y) with half sizes sx, sy.
+void Place(FXItem* it, float x, float y, float sx, float sy) {
+    FXMatrix t, s;
+    t.SetMoveF(x, y, 0.0f);
+    s.SetScaleF(sx, sy, 1.0f);
+    it->matrix.Multiply(&t, &s);
+}
+
+void Animate(FXItemTransform* t, int direction, float from, float to, double seconds, bool bounce) {
+    t->direction = direction;
+    t->startValue = from;
+    t->endValue = to;
+    t->phaser.active = true;
+    t->phaser.loop = true;
+    t->phaser.bounce = bounce;
+    t->phaser.smooth = bounce;
+    t->phaser.duration = seconds;
+}
+
+void CameraPoint(FXScene& s, const char* name, int zoom, float x, float y, double rest, const char* a, const char* b) {
+    FXItemCameraPt* p = AddItem<FXItemCameraPt>(s, FX_ITEM_CAMERAPT, name, a);
+    if (b) p->AddDependName(b);
+    p->zoomLevel = zoom;
+    p->offsetX = x;
+    p->offsetY = y;
+    p->phaser.duration = rest;
+}
+
+// Builds the scene's items, draws their pictures and movies into the work
+// folder and compiles it all into the package: the scene record at id 0,
+// its pictures and movies after it.
+bool BuildScene(Ctx& ctx, WorkDir& work, FXPackage& pck) {
+    std::string backdrop, curtain, band, fade, frame, oval, ovalMask, none, movies;
+    bool ok = SaveScenePicture(ctx, work, "s_backdrop.jpg", 1024, 768, true, false,
+                               [](Ctx&, Image& i) { DrawSceneBackdrop(i); }, &backdrop, &none) &&
+              SaveScenePicture(ctx, work, "s_curtain.png", 192, 640, false, false,
+                               [](Ctx&, Image& i) { DrawSceneCurtain(i); }, &curtain, &none) &&
+              SaveScenePicture(ctx, work, "s_light_band.png", 512, 128, false, false,
+                               [](Ctx&, Image& i) { DrawSceneLightBand(i); }, &band, &none) &&
+              SaveScenePicture(ctx, work, "s_band_fade.png", 128, 64, false, false,
+                               [](Ctx&, Image& i) { DrawSceneBandFade(i); }, &fade, &none) &&
+              SaveScenePicture(ctx, work, "s_frame.jpg", 260, 210, true, false, DrawSceneFrame, &frame, &none) &&
+              SaveScenePicture(ctx, work, "s_oval.jpg", 180, 230, true, true, DrawSceneOval, &oval, &ovalMask) &&
+              work.Sub("scene", &movies);
+    if (!ok) {
+        Fail("the root scene's pictures could not be written in %s", work.Path().c_str());
+        return false;
+    }
+    FXScene scene;
+    scene.cameraFirst.Set("cam_wide");
+    scene.cameraSecond.Set("cam_frame");
+    scene.cameraPhaser.duration = 9.0;
+    FXItemCameraZoom* camera = AddItem<FXItemCameraZoom>(scene, FX_ITEM_CAMERAZOOM, "camera");
+    camera->zoomStep = 2.5f;
+    CameraPoint(scene, "cam_wide", 0, 0.0f, 0.0f, 8.0, "cam_frame", "cam_candle");
+    CameraPoint(scene, "cam_frame", 6, 0.16f, -0.06f, 6.0, "cam_wide", "cam_candle");
+    CameraPoint(scene, "cam_candle", 5, -0.16f, 0.1f, 6.0, "cam_wide", "cam_frame");
+    Animate(AddItem<FXItemSkew>(scene, FX_ITEM_SKEW, "sway"), 3, -0.03f, 0.03f, 7.0, true);
+    Animate(AddItem<FXItemMove>(scene, FX_ITEM_MOVE, "drift"), 1, -0.04f, 0.04f, 11.0, true);
+    Animate(AddItem<FXItemRotate>(scene, FX_ITEM_ROTATE, "spin"), 2, 0.0f, 360.0f, 24.0, false);
+
+    FXItemPict* wall = AddItem<FXItemPict>(scene, FX_ITEM_PICT, "backdrop", "camera");
+    wall->pictName.Set(backdrop.c_str());
+    FXItemScroll* rays = AddItem<FXItemScroll>(scene, FX_ITEM_SCROLL, "light_band", "camera");
+    rays->AddDependName("drift");
+    rays->pictName.Set(band.c_str());
+    rays->pict2Name.Set(fade.c_str());
+    rays->scrollTimeX = -30.0f;
+    Place(rays, 0.0f, 0.52f, 1.0f, 0.28f);
+    FXItemPict* left = AddItem<FXItemPict>(scene, FX_ITEM_PICT, "curtain_left", "camera");
+    FXItemPict* right = AddItem<FXItemPict>(scene, FX_ITEM_PICT, "curtain_right", "camera");
+    for (FXItemPict* c : {left, right}) {
+        c->AddDependName("sway");
+        c->pictName.Set(curtain.c_str());
+    }
+    Place(left, -0.8f, 0.0f, 0.22f, 1.0f);
+    Place(right, 0.8f, 0.0f, -0.22f, 1.0f);
+    FXItemPict* photo = AddItem<FXItemPict>(scene, FX_ITEM_PICT, "frame", "camera");
+    photo->pictName.Set(frame.c_str());
+    Place(photo, -0.4f, 0.12f, 0.17f, 0.17f * 4.0f / 3.0f * 210.0f / 260.0f);
+    FXItemPict* cut = AddItem<FXItemPict>(scene, FX_ITEM_PICT, "oval", "camera");
+    cut->pictName.Set(oval.c_str());
+    cut->maskName.Set(ovalMask.c_str());
+    Place(cut, 0.42f, 0.16f, 0.12f, 0.12f * 4.0f / 3.0f * 230.0f / 180.0f);
+
+    // The candle plays in place; the sparkle is a random animation that
+    // flares forward or fades backward, each time handing over to itself.
+    FXItemSMovie* candle = AddItem<FXItemSMovie>(scene, FX_ITEM_SMOVIE, "candle", "camera");
+    FXItemRani* sparkle = AddItem<FXItemRani>(scene, FX_ITEM_RANI, "sparkle", "camera");
+    sparkle->AddDependName("spin");
+    sparkle->enabled = true;
+    Place(candle, 0.3f, -0.47f, 0.1f, 0.23f);
+    Place(sparkle, 0.55f, 0.5f, 0.08f, 0.1f);
+    SMovie sparkleMovie;
+    std::string sparklePath = movies + "/sparkle.xs";
+    work.Track(sparklePath);
+    ok = MakeMovie(candle->movie, work, movies, "candle", 96, 160, 10, 0.09, true, false,
+                   [](Image& img, int i) { DrawCandleFrame(img, i, 10); }) &&
+         MakeMovie(sparkleMovie, work, movies, "sparkle", 128, 128, 12, 0.06, false, false,
+                   [](Image& img, int i) { DrawSparkleFrame(img, i, 12); });
+    if (ok) {
+        // A stored movie names its frames from its own folder.
+        FXStr here(fxGetActPath());
+        fxSetActPath(movies.c_str());
+        ok = sparkleMovie.Save(sparklePath.c_str());
+        fxSetActPath(here.text);
+    }
+    if (!ok) {
+        Fail("the root scene's movies could not be made in %s", movies.c_str());
+        return false;
+    }
+    candle->movieName.Set("candle");
+    const char* ids[] = {"sparkle", "sparkle"};
+    int modes[] = {1, -1}, weights[] = {3, 2};
+    for (int e = 0; e < 2; e++) {
+        sparkle->targetNames.Push(ids[e]);
+        sparkle->movieNames.Push(sparklePath.c_str());
+        sparkle->modes.PushInt(modes[e]);
+        sparkle->weights.PushInt(weights[e]);
+    }
+    sparkle->minPlayTime = 2.5f;
+    sparkle->ReCreate();
+    scene.BuildConn();
+
+    // The items pack their pictures and movies as the scene's Compile
+    // does; the record itself goes to the fixed entry the show loads, which
+    // the package's name server would not give it.
+    FXStr here(fxGetActPath());
+    pck.workFolder.Set(work.Path().c_str());
+    for (int i = 0; i < scene.items.count; i++) scene.GetItem(i)->Compile(&pck);
+    fxSetActPath(here.text);
+    std::string record = work.Path() + "/root.xss";
+    work.Track(record);
+    if (!scene.Save(record.c_str()) || FileSize(record) <= 0) {
+        Fail("entry %d (root scene): %s could not be written", kEntryRootScene, record.c_str());
+        return false;
+    }
+    pck.AddDataFile(kEntryRootScene, record.c_str());
     return true;
 }
 
@@ -1935,6 +2277,8 @@ int Build(const std::string& out, bool keepPictures, bool scramble) {
         }
         if (status == kExitOk && !BuildModel(work, keepPictures ? work.Path() + "/model" : "", pck))
             status = kExitFail;
+        // The root scene's records follow the set movies' and the model's.
+        if (status == kExitOk && !BuildScene(ctx, work, pck)) status = kExitFail;
         for (const std::string& f : ctx.fonts.Fallbacks())
             Fail("note: font %s not found, the default face stands in", f.c_str());
         std::string target = out + "/" + kPackageName;
@@ -1942,6 +2286,7 @@ int Build(const std::string& out, bool keepPictures, bool scramble) {
             Fail("cannot write %s", target.c_str());
             status = kExitFail;
         }
+        pck.DeleteTmpFiles();
         if (status == kExitOk) {
             printf("velmira-content: wrote %s (%d pictures, %d movies of %d frames, %ld bytes)\n", target.c_str(),
                    static_cast<int>(sizeof kEntries / sizeof kEntries[0]),
