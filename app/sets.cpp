@@ -1,11 +1,18 @@
 #include "sets.h"
 
+#include <chrono>
+
 #include "app/entries.h"
 #include "app/velmira.h"
 #include "base/paths.h"
 #include "base/trace.h"
 #include "package/package.h"
 #include "render/env.h"
+#include "scene/scene.h"
+
+struct VelmiraStage {
+    FXScene scene;
+};
 
 namespace {
 
@@ -176,6 +183,9 @@ void VelmiraSets::RenderGallery(PEnv* env, double t) {
         env->EnableLights(true);
         env->EnableDepthTest(true);
         env->EnableDepthWrite(true);
+        // Only now may the depth buffer be cleared (a clear obeys the depth
+        // mask): whatever the scene left there would hide parts of the model.
+        env->Clrscr(false, true, false);
         env->ApplyMatrixIdentity();
         env->EnableCullface(false, true);
         DrawModel(env, t);
@@ -195,6 +205,7 @@ void VelmiraSets::RenderGallery(PEnv* env, double t) {
                 b.UpdateTransp(1.0f);
                 b.showing = 0;
                 StartModel(t);
+                trc("set %d: scene and model at %.1f s\n", started, t - d.openingStart);
             }
             break;
         case 1:
@@ -202,7 +213,7 @@ void VelmiraSets::RenderGallery(PEnv* env, double t) {
             DrawFrame(env, t);
             shots.OnRender(env, t);
             DrawMovie(8, env, t);
-            if (b.showing != 0 || ModelPlaying()) break;
+            if (b.showing != 0 || ModelPlaying(t)) break;
             if (phase == 1) {
                 state = 1;
                 phase = 2;
@@ -272,10 +283,57 @@ void VelmiraSets::Destroy() {
     }
 }
 
-// The gallery set's 3D scene and model: empty until they are built.
-void VelmiraSets::LoadStage(FXPackage*) {}
-void VelmiraSets::DrawScene(PEnv*, double) {}
-void VelmiraSets::DrawModel(PEnv*, double) {}
-void VelmiraSets::StartModel(double) {}
-bool VelmiraSets::ModelPlaying() const { return false; }
-void VelmiraSets::DestroyStage() {}
+// The model, made to fit the screen, posed at its start and standing still
+// until the gallery set starts it; then the root scene. A package without
+// either leaves them empty: the scene draws nothing and the model never
+// plays, so the set goes on as without them.
+void VelmiraSets::LoadStage(FXPackage* package) {
+    // Real time, not the show's clock: offline that clock stands still here.
+    const auto begin = std::chrono::steady_clock::now();
+    if (anim.LoadCN(package, kEntryGalleryModel)) {
+        anim.UnitizeStretch1(0);
+        anim.Normalize(-1, false);
+        anim.ComputeFrontTexCoords(0, -1);
+        anim.ResizeTextCoords1();
+    }
+    anim.loop = false;
+    anim.UpdateInterpolation(true, false);
+    anim.StartAnim(0.0);
+    anim.playing = false;
+    const double modelSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    if (!stage) stage = new VelmiraStage;
+    stage->scene.LoadC(package);
+    const double sceneSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() - modelSeconds;
+    trc("VelmiraSets::Load -> model: %d frames in %.3f s; scene: %d items in %.3f s\n", anim.FrameCount(),
+        modelSeconds, stage->scene.items.count, sceneSeconds);
+}
+
+void VelmiraSets::DrawScene(PEnv* env, double t) {
+    if (!stage || stage->scene.items.count == 0) return;
+    env->ApplyMatrixIdentity();
+    stage->scene.OnRender(env, t);
+}
+
+void VelmiraSets::DrawModel(PEnv* env, double t) {
+    if (anim.FrameCount() == 0) return;
+    anim.OnRender(env, t);
+}
+
+void VelmiraSets::StartModel(double t) {
+    modelStart = t;
+    anim.StartAnim(t);
+}
+
+// An animation without frames never steps, so it would report playing for
+// ever; nor may a record's frame durations (up to weeks each) hold the show.
+bool VelmiraSets::ModelPlaying(double t) const {
+    const double kLongestModel = 120.0;
+    return anim.playing && anim.FrameCount() > 0 && t - modelStart < kLongestModel;
+}
+
+void VelmiraSets::DestroyStage() {
+    anim.Destroy();
+    delete stage;
+    stage = nullptr;
+}

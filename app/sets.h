@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "anim/anim.h"
 #include "anim/phaser.h"
 #include "app/billboard.h"
 #include "app/movie.h"
@@ -11,6 +12,7 @@
 #include "render/material.h"
 
 class FXPackage;
+struct VelmiraStage;
 class PEnv;
 
 class VelmiraSets {
@@ -23,6 +25,12 @@ public:
     VelmiraMovie movies[kMovies];
     FXMaterial screenMaterial;  // the captured desktop, "Material001"
     FXDesk screenDesk;          // 30 x 30, lit by the show's light
+    FXAnim anim;                // the gallery set's model, played once per set
+    // The gallery set's 3D scene, in the desktop's place; owned, null until
+    // loaded. Held apart: the scene's header does not mix with the window
+    // system's, which the host includes before this one.
+    VelmiraStage* stage = nullptr;
+    double modelStart = 0.0;    // when the model last started
     FXPhaser fade;              // the desktop's fade back in the gallery set
     FXDesk frameDesk;           // overlay over the desktop, vertex colours on
     FXMaterial frameMaterial;
@@ -49,13 +57,13 @@ private:
     void RenderPair(PEnv* env, double t);
     void RenderGallery(PEnv* env, double t);
 
-    // The gallery set's 3D scene and its animated model. They are not part
-    // of the show yet: the hooks draw nothing and the model never plays, so
-    // the gallery set goes on at once where it would wait for the model.
+    // The gallery set's 3D scene and its animated model. A package without
+    // them leaves the scene empty and a model that never plays, so the set
+    // goes on where it would wait for the model.
     void LoadStage(FXPackage* package);
     void DrawScene(PEnv* env, double t);
     void DrawModel(PEnv* env, double t);
     void StartModel(double t);
-    bool ModelPlaying() const;
+    bool ModelPlaying(double t) const;
     void DestroyStage();
 };
