@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <cstdlib>
 #include <cstring>
@@ -649,5 +650,48 @@ TEST_F(Program, TheShowMovesAsTheFramesSay) {
     EXPECT_TRUE(b.GetWidth() == a.GetWidth() && memcmp(a.pixmap.Row(0), b.pixmap.Row(0), 320 * 240 * 4) == 0)
         << "the same time gave another frame";
 }
+
+#ifdef FX_DEMO_PACKAGE
+// The demo show through every set kind: in the gallery set the root scene
+// takes the desktop's place and the set waits for the model played in front
+// of it; without the two records (renumbered) the set goes on at once.
+TEST_F(Program, TheGallerySetShowsItsSceneAndModelAndEnds) {
+    const std::string desktop = Png(64, 48, 0xffc86432u), out = dir_.File("frames");  // blue (50, 100, 200)
+    for (bool stage : {true, false}) {
+        FXPackage pck;
+        ASSERT_TRUE(pck.Load(FX_DEMO_PACKAGE));
+        for (int i = 0; i < pck.ids.count; ++i)
+            if (!stage && (pck.ids.GetInt(i) == 0 || pck.ids.GetInt(i) == kEntryGalleryModel))
+                pck.ids.SetInt(i, 1 << 20);
+        ASSERT_TRUE(pck.Save((data_ + "/" + kPackageFile).c_str(), 0));
+        auto render = [&](double t) {
+            Start({"--offline", out, "--times", std::to_string(t), "--frame-step", "0.25", "--size", "320x240",
+                   "--desktop", desktop});
+            EXPECT_EQ(WaitExit(100000ms), 0) << fxtest::ReadFile(Output());
+            return Log(out);
+        };
+        std::string log = render(200);
+        for (int k = 0; k <= 5; ++k) EXPECT_TRUE(fxtest::Has(log, " kind " + std::to_string(k) + " at ")) << k << stage;
+        size_t scene = log.find("scene and model at "), bubble = log.find("bubble ", scene);
+        ASSERT_TRUE(bubble != std::string::npos && log.find(" kind ", bubble) != std::string::npos) << log;
+        auto stamp = [&](size_t pos) { return atof(log.c_str() + log.rfind('[', pos) + 1); };
+        const double from = LoggedAt(log, "scene and model"), wait = stamp(bubble) - stamp(scene);
+        EXPECT_TRUE(stage ? wait > 2 && wait < 30 : wait < 0.5) << wait << " s from " << from;
+        if (!stage) continue;
+        // Halfway through the model's play: the scene's colours where the
+        // desktop lay, the model's warm grey, not the scene's purple, at its middle.
+        FXCanvas f;
+        const double at = std::floor(from * 4 + wait * 2) / 4;
+        render(at);
+        char name[64];
+        snprintf(name, sizeof name, "/frame-%08.3fs.png", at);
+        ASSERT_TRUE(f.CreateFromPict((out + name).c_str())) << at;
+        const Rgb side = AtShow(f, -0.8, 0);
+        EXPECT_TRUE(!Near(side, {15, 30, 60}, 12) && side.r + side.g + side.b > 60) << side;
+        for (Rgb p : {AtShow(f, 0, -0.3), AtShow(f, -0.2, -0.5), AtShow(f, 0.2, -0.2)})
+            EXPECT_TRUE(p.r > p.b && p.g > p.b && p.r > 30) << p;
+    }
+}
+#endif
 
 }  // namespace
