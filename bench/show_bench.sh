@@ -5,6 +5,8 @@
 #   - frames and CPU during the opening (0.5 to 2.5 s) and during the first
 #     set, whose first movie plays from 2 s on (2.5 to 12.5 s), beside the
 #     movie's own pace (25 frames a second while it plays);
+#   - the model's and the scene's load times, frames and CPU while the
+#     gallery set shows its 3D scene and model (about a minute in);
 #   - resident memory against the package size, each minute when
 #     FX_BENCH_MINUTES is set (e.g. 10), else once.
 #   bench/show_bench.sh [BUILD_DIR]
@@ -37,6 +39,17 @@ export FX_BENCH_DATA="$data" FX_BENCH_VELMIRA="$build/app/velmira" FX_BENCH_MINU
     awk "{printf \"first set: %.1f frames a second, %.1f ms a frame (the movie paces at 25, 40 ms)\n\", \$2/\$5, 1000*\$5/\$2}"
   echo "CPU during the first set: $(cpu $t1 $t2 $s1 $s2) per show-second"
   echo "resident memory after 12 s: $(rss) (peak $(awk "/VmHWM/ {printf \"%.1f MB\", \$2/1024}" /proc/$pid/status))"
+  # The gallery set with its 3D scene and model: from the log line that
+  # starts them, CPU over 20 s and the second frame-rate line after it
+  # (its 10 s lie wholly inside the scene).
+  for i in $(seq 1 120); do grep -q "scene and model at" "$FX_BENCH_DATA/velmira.log" && break; sleep 1; done
+  grep -E "VelmiraSets::Load -> model" "$FX_BENCH_DATA/velmira.log" | sed "s/^[^]]*] //"
+  t3=$(ticks); s3=$(now)
+  sleep 20
+  t4=$(ticks); s4=$(now)
+  sed -n "/scene and model at/,\$p" "$FX_BENCH_DATA/velmira.log" | grep -E "show: " | sed -n 2p | sed "s/^[^]]*] //" |
+    awk "{printf \"gallery set with scene and model: %.1f frames a second, %.1f ms a frame\n\", \$2/\$5, 1000*\$5/\$2}"
+  echo "CPU while the gallery set shows its scene: $(cpu $t3 $t4 $s3 $s4) per show-second"
   for m in $(seq 1 "$FX_BENCH_MINUTES"); do
     sleep 60
     echo "resident memory after $m min: $(rss) (peak $(awk "/VmHWM/ {printf \"%.1f MB\", \$2/1024}" /proc/$pid/status))"
