@@ -32,6 +32,11 @@
 #include "render/light.h"
 #include "render/material.h"
 #include "render/matlib.h"
+#include "scene/camera.h"
+#include "scene/drawn.h"
+#include "scene/rani.h"
+#include "scene/scene.h"
+#include "scene/transform.h"
 #endif
 
 namespace {
@@ -106,12 +111,37 @@ const char kUsage[] =
     "      --loop, --bounce           play on from the start, or back and forth\n"
     "                                 (default: once)\n"
     "  show PACKAGE ID --offline DIR --times T,T,... [--size WxH]\n"
-    "                                 draw a model or animation record on its own,\n"
-    "                                 lit, on an X display, under a clock that starts\n"
+    "                                 draw a model, animation or scene record on its\n"
+    "                                 own, lit, on an X display, under a clock that starts\n"
     "                                 at 0: DIR/frame-TTTT.TTTs.png at each time\n"
     "                                 (default size 640x480); an animation is\n"
     "                                 prepared and played once as the gallery set\n"
-    "                                 plays it\n"
+    "                                 plays it; a scene (e.g. ID 0) is drawn with\n"
+    "                                 its camera travelling from its first point\n"
+    "  scene PACKAGE [ID]             list a scene record (default 0): one line per\n"
+    "                                 item in the words scene-build reads, links\n"
+    "                                 that find no item, and a summary with the\n"
+    "                                 camera points\n"
+    "  scene-build [-b N] OUTPUT DESCRIPTION\n"
+    "                                 make a scene from a text description: writes\n"
+    "                                 OUTPUT/scene.xss and OUTPUT/scene.manifest\n"
+    "                                 for fxpack build -m (the scene's record is\n"
+    "                                 the manifest's first id, N, default 0; its\n"
+    "                                 pictures and movies take the ids after it).\n"
+    "                                 One item a line, KIND key=value ...; # starts\n"
+    "                                 a comment. KIND: move rotate skew (dir= from=\n"
+    "                                 to=), camerazoom (step=), camerapoint (zoom=\n"
+    "                                 x= y= rest= links=), pict (file= [mask=] or\n"
+    "                                 desktop), scroll (file= second= speed=X,Y),\n"
+    "                                 smovie (file=FOLDER of frames), Rani\n"
+    "                                 (movies=FOLDER,... targets= modes= weights=\n"
+    "                                 min= [avoid] [on]). Any item: name=\n"
+    "                                 depends=A,B at=X,Y size=W,H (half sizes in\n"
+    "                                 the -1..1 square) color=R,G,B,A time=S [loop]\n"
+    "                                 [bounce] [still] [off]. A line camera first=P\n"
+    "                                 second=P time=S sets the camera's moves.\n"
+    "                                 Files are taken from the description's\n"
+    "                                 folder; a listing's item lines read back\n"
     "\n"
     "  -h, --help                     show this text\n"
     "\n"
@@ -881,17 +911,477 @@ int CmdAnim(int argc, char** argv) {
     return kExitOk;
 }
 
+// ---------------------------------------------------------------- scenes
+
+// A scene's items read from a record as the engine reads them, but without
+// their pictures and movies: listing needs no display. Null when the record
+// is missing or no scene; items after a damaged one are left out, as the
+// engine leaves them.
+bool ReadSceneRecord(FXPackage* pck, int id, FXScene* scene, int* stored) {
+    FXPackageData* d = pck->GetDataPtr(id);
+    if (!d) return false;
+    FXItemReader r(d);
+    FXStr magic;
+    r.String(&magic);
+    int version = 0;
+    for (int v = 1; v <= FXScene::kVersion; ++v)
+        if (r.whole && magic.text == "xss0" + std::to_string(v)) version = v;
+    if (!version) return false;
+    *stored = r.Int();
+    if (version >= 2) {
+        r.String(&scene->cameraFirst);
+        r.String(&scene->cameraSecond);
+        r.Phaser(&scene->cameraPhaser);
+    }
+    for (int i = 0; r.whole && i < *stored && d->remaining >= 4; ++i) {
+        FXItem* it = fxNewItem(d->ReadInt());
+        if (!it) break;
+        it->scene = scene;
+        if (!it->LoadC(pck, d, version)) {
+            delete it;
+            break;
+        }
+        scene->items.Push(it);
+    }
+    scene->BuildConn();
+    return r.whole;
+}
+
+std::string Num(double v) {
+    char b[32];
+    snprintf(b, sizeof b, "%g", v);
+    return b;
+}
+
+std::string Join(const FXStrArray& a) {
+    std::string s;
+    for (int i = 0; i < a.count; ++i) s += (i ? "," : "") + std::string(a.Get(i));
+    return s;
+}
+
+// Where the item's unit square lands: its centre and half sizes.
+std::string Placement(const FXItem* it) {
+    const float* m = it->matrix.m;
+    return "at=" + Num(m[12]) + "," + Num(m[13]) + " size=" + Num(m[0]) + "," + Num(m[5]);
+}
+
+std::string Timing(const FXPhaser& p) {
+    return "time=" + Num(p.duration) + (p.active ? "" : " still") + (p.loop ? " loop" : "") + (p.bounce ? " bounce" : "");
+}
+
+// One item in the words of the description format.
+std::string DescribeItem(FXItem* it) {
+    std::string s = fxItemTypeName(it->type);
+    s += " name=" + std::string(it->name.text);
+    switch (it->type) {
+    case FX_ITEM_MOVE:
+    case FX_ITEM_ROTATE:
+    case FX_ITEM_SKEW: {
+        auto* t = static_cast<FXItemTransform*>(it);
+        s += " dir=" + std::to_string(t->direction) + " from=" + Num(t->startValue) + " to=" + Num(t->endValue) + " " +
+             Timing(it->phaser);
+        break;
+    }
+    case FX_ITEM_CAMERAZOOM:
+        s += " step=" + Num(static_cast<FXItemCameraZoom*>(it)->zoomStep);
+        break;
+    case FX_ITEM_CAMERAPT: {
+        auto* c = static_cast<FXItemCameraPt*>(it);
+        s += " zoom=" + std::to_string(c->zoomLevel) + " x=" + Num(c->offsetX) + " y=" + Num(c->offsetY) +
+             " rest=" + Num(it->phaser.duration);
+        break;
+    }
+    case FX_ITEM_PICT: {
+        auto* p = static_cast<FXItemPict*>(it);
+        s += p->desktop ? " desktop" : " file=" + std::string(p->pictName.text);
+        if (!p->maskName.IsEmpty()) s += " mask=" + std::string(p->maskName.text);
+        s += " " + Placement(it);
+        break;
+    }
+    case FX_ITEM_SCROLL: {
+        auto* p = static_cast<FXItemScroll*>(it);
+        s += " file=" + std::string(p->pictName.text) + " second=" + p->pict2Name.text + " speed=" +
+             Num(p->scrollTimeX) + "," + Num(p->scrollTimeY) + " " + Placement(it);
+        break;
+    }
+    case FX_ITEM_SMOVIE:
+        s += " file=" + std::string(static_cast<FXItemSMovie*>(it)->movieName.text) + " " + Placement(it);
+        break;
+    case FX_ITEM_RANI: {
+        auto* r = static_cast<FXItemRani*>(it);
+        s += " movies=" + Join(r->movieNames) + " targets=" + Join(r->targetNames) + " modes=";
+        for (int i = 0; i < r->modes.count; ++i) s += (i ? "," : "") + std::to_string(r->modes.GetInt(i));
+        s += " weights=";
+        for (int i = 0; i < r->weights.count; ++i) s += (i ? "," : "") + std::to_string(r->weights.GetInt(i));
+        s += " min=" + Num(r->minPlayTime) + " " + Placement(it);
+        break;
+    }
+    default:
+        break;
+    }
+    if (it->dependNames.count > 0) s += (it->type == FX_ITEM_CAMERAPT ? " links=" : " depends=") + Join(it->dependNames);
+    const float* c = it->color;
+    if (c[0] != 1.0f || c[1] != 1.0f || c[2] != 1.0f || c[3] != 1.0f)
+        s += " color=" + Num(c[0]) + "," + Num(c[1]) + "," + Num(c[2]) + "," + Num(c[3]);
+    // A random-animation state is off unless made the running one.
+    if (it->type == FX_ITEM_RANI ? it->enabled : !it->enabled) s += it->enabled ? " on" : " off";
+    return s;
+}
+
+int CmdScene(int argc, char** argv) {
+    if (argc < 1 || argc > 2) return Usage("scene needs a package and optionally a record id");
+    int id = 0;
+    if (argc > 1 && !ParseInt(argv[1], &id)) return Usage("'%s' is no record id", argv[1]);
+    FXPackage pck;
+    Progress prog{"reading"};
+    if (!Open(&pck, argv[0], &prog)) return kExitFail;
+    FXScene scene;
+    int stored = 0;
+    if (!ReadSceneRecord(&pck, id, &scene, &stored)) {
+        Fail("record %d of '%s' is no scene", id, argv[0]);
+        return kExitFail;
+    }
+    int unresolved = 0, cameras = 0;
+    for (int i = 0; i < scene.items.count; ++i) {
+        FXItem* it = scene.GetItem(i);
+        printf("%3d %s\n", i, DescribeItem(it).c_str());
+        for (int k = 0; k < it->dependSlots.count; ++k)
+            if (!it->dependSlots.data[k]) {
+                printf("    unresolved link '%s'\n", it->dependNames.Get(k));
+                ++unresolved;
+            }
+        cameras += it->type == FX_ITEM_CAMERAPT;
+    }
+    printf("scene %d: %d items of %d stored, %d camera points (first %s, second %s, moves of %gs), %d unresolved "
+           "links\n",
+           id, scene.items.count, stored, cameras, scene.cameraFirst.IsEmpty() ? "-" : scene.cameraFirst.text,
+           scene.cameraSecond.IsEmpty() ? "-" : scene.cameraSecond.text, scene.cameraPhaser.duration, unresolved);
+    return scene.items.count < stored ? kExitFail : kExitOk;
+}
+
+// ---------------------------------------------------------------- scene-build
+
+bool ParseFloats(const std::string& s, size_t n, float* out) {
+    size_t at = 0;
+    for (size_t i = 0; i < n; ++i) {
+        size_t comma = s.find(',', at);
+        if ((comma == std::string::npos) != (i + 1 == n)) return false;
+        std::string part = s.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        char* end = nullptr;
+        double v = strtod(part.c_str(), &end);
+        if (part.empty() || *end || !std::isfinite(v) || std::fabs(v) > 1e6) return false;
+        out[i] = static_cast<float>(v);
+        at = comma + 1;
+    }
+    return true;
+}
+
+std::vector<std::string> SplitList(const std::string& s) {
+    std::vector<std::string> out;
+    size_t at = 0;
+    while (at <= s.size()) {
+        size_t comma = s.find(',', at);
+        if (comma == std::string::npos) comma = s.size();
+        out.push_back(s.substr(at, comma - at));
+        at = comma + 1;
+    }
+    return out;
+}
+
+// The pictures of a folder made into a sprite movie whose cropped frames
+// are written into out.
+bool FolderMovie(const std::string& frames, const std::string& out, SMovie* mv) {
+    std::vector<std::string> names;
+    if (!ListPictures(frames.c_str(), &names)) return false;
+    if (names.empty()) {
+        Fail("'%s' holds no pictures", frames.c_str());
+        return false;
+    }
+    if (!fxMakeFolder(out.c_str())) {
+        Fail("cannot make the folder '%s'", out.c_str());
+        return false;
+    }
+    for (const std::string& f : names) mv->frameNames.Push(fxCombinePaths(frames.c_str(), f.c_str()));
+    if (!mv->Convert(out.c_str())) {
+        Fail("the frames in '%s' could not be converted", frames.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Builds a scene from its description: one item a line, as `fxpack scene`
+// lists them. Files are taken from the description's folder; movies are
+// folders of frames. Returns false (told) at the first bad line.
+bool ReadSceneText(const char* path, const std::string& out, FXScene* scene) {
+    FILE* f = fopen(path, "r");
+    if (!f) {
+        Fail("cannot open '%s': %s", path, strerror(errno));
+        return false;
+    }
+    std::string dir = path;
+    size_t slash = dir.find_last_of('/');
+    dir = slash == std::string::npos ? "" : dir.substr(0, slash + 1);
+    auto file = [&](const std::string& s) { return s.empty() || s[0] == '/' ? s : dir + s; };
+    char buf[4096];
+    int no = 0;
+    bool ok = true;
+    while (ok && fgets(buf, sizeof buf, f)) {
+        ++no;
+        std::vector<std::string> words;
+        for (char* w = strtok(buf, " \t\r\n"); w; w = strtok(nullptr, " \t\r\n")) words.push_back(w);
+        if (words.empty() || words[0][0] == '#') continue;
+        std::map<std::string, std::string> kv;
+        for (size_t i = 1; i < words.size(); ++i) {
+            size_t eq = words[i].find('=');
+            kv[words[i].substr(0, eq)] = eq == std::string::npos ? "" : words[i].substr(eq + 1);
+        }
+        std::string bad;
+        auto take = [&](const char* key, std::string* v) {
+            auto k = kv.find(key);
+            if (k == kv.end()) return false;
+            *v = k->second;
+            kv.erase(k);
+            return true;
+        };
+        auto num = [&](const char* key, size_t n, float* v) {
+            std::string s;
+            if (take(key, &s) && !ParseFloats(s, n, v)) bad = std::string(key) + " needs " + std::to_string(n) + " number(s)";
+        };
+        std::string s;
+        if (words[0] == "camera") {
+            if (take("first", &s)) scene->cameraFirst.Set(s.c_str());
+            if (take("second", &s)) scene->cameraSecond.Set(s.c_str());
+            float t = static_cast<float>(scene->cameraPhaser.duration);
+            num("time", 1, &t);
+            scene->cameraPhaser.duration = t;
+        } else {
+            int type = FX_ITEM_NONE;
+            for (int k = 1; k <= FX_ITEM_RANI; ++k)
+                if (words[0] == fxItemTypeName(k)) type = k;
+            FXItem* it = scene->CreateType(type);
+            if (!it) {
+                Fail("%s:%d: '%s' is no item kind", path, no, words[0].c_str());
+                ok = false;
+                break;
+            }
+            if (take("name", &s)) {
+                FXItem* other = scene->FindItem(s.c_str());
+                if (s.empty() || (other && other != it)) bad = "name '" + s + "' is empty or taken";
+                it->name.Set(s.c_str());
+            }
+            if (take("depends", &s) || take("links", &s))
+                for (const std::string& d : SplitList(s)) it->AddDependName(d.c_str());
+            float at[2] = {0, 0}, size[2] = {1, 1};
+            num("at", 2, at);
+            num("size", 2, size);
+            FXMatrix t, sc;
+            t.SetMoveF(at[0], at[1], 0);
+            sc.SetScaleF(size[0], size[1], 1);
+            it->matrix.Multiply(&t, &sc);
+            num("color", 4, it->color);
+            float time = -1;
+            num("time", 1, &time);
+            num("rest", 1, &time);
+            if (time >= 0) {
+                it->phaser.duration = time;
+                it->phaser.active = it->type != FX_ITEM_CAMERAPT;
+                it->phaser.loop = take("loop", &s);
+                it->phaser.bounce = take("bounce", &s);
+                it->phaser.smooth = it->phaser.bounce;
+            }
+            if (take("still", &s)) it->phaser.active = false;
+            if (take("off", &s)) it->enabled = false;
+            if (take("on", &s)) it->enabled = true;
+            float v[3];
+            switch (type) {
+            case FX_ITEM_MOVE:
+            case FX_ITEM_ROTATE:
+            case FX_ITEM_SKEW: {
+                auto* tr = static_cast<FXItemTransform*>(it);
+                v[0] = static_cast<float>(tr->direction);
+                num("dir", 1, v);
+                tr->direction = static_cast<int32_t>(v[0]);
+                num("from", 1, &tr->startValue);
+                num("to", 1, &tr->endValue);
+                break;
+            }
+            case FX_ITEM_CAMERAZOOM:
+                num("step", 1, &static_cast<FXItemCameraZoom*>(it)->zoomStep);
+                break;
+            case FX_ITEM_CAMERAPT: {
+                auto* c = static_cast<FXItemCameraPt*>(it);
+                v[0] = static_cast<float>(c->zoomLevel);
+                num("zoom", 1, v);
+                c->zoomLevel = static_cast<int32_t>(v[0]);
+                num("x", 1, &c->offsetX);
+                num("y", 1, &c->offsetY);
+                break;
+            }
+            case FX_ITEM_PICT: {
+                auto* p = static_cast<FXItemPict*>(it);
+                p->desktop = take("desktop", &s);
+                if (take("file", &s)) p->pictName.Set(file(s).c_str());
+                if (take("mask", &s)) p->maskName.Set(file(s).c_str());
+                break;
+            }
+            case FX_ITEM_SCROLL: {
+                auto* p = static_cast<FXItemScroll*>(it);
+                if (take("file", &s)) p->pictName.Set(file(s).c_str());
+                if (take("second", &s)) p->pict2Name.Set(file(s).c_str());
+                float sp[2] = {p->scrollTimeX, p->scrollTimeY};
+                num("speed", 2, sp);
+                p->scrollTimeX = sp[0];
+                p->scrollTimeY = sp[1];
+                break;
+            }
+            case FX_ITEM_SMOVIE: {
+                auto* m = static_cast<FXItemSMovie*>(it);
+                if (take("file", &s)) {
+                    m->movieName.Set(s.c_str());
+                    m->movie.loop = m->movie.bounce = true;
+                    if (!FolderMovie(file(s), out + "/" + it->name.text, &m->movie)) ok = false;
+                }
+                break;
+            }
+            case FX_ITEM_RANI: {
+                auto* r = static_cast<FXItemRani*>(it);
+                std::vector<std::string> movies, targets, modes, weights;
+                if (take("movies", &s)) movies = SplitList(s);
+                if (take("targets", &s)) targets = SplitList(s);
+                if (take("modes", &s)) modes = SplitList(s);
+                if (take("weights", &s)) weights = SplitList(s);
+                num("min", 1, &r->minPlayTime);
+                r->avoidRecent = take("avoid", &s);
+                for (size_t e = 0; ok && e < movies.size(); ++e) {
+                    SMovie mv;
+                    std::string folder = out + "/" + it->name.text + "_" + std::to_string(e), rec = folder + "/movie.xs";
+                    if (!FolderMovie(file(movies[e]), folder, &mv)) {
+                        ok = false;
+                        break;
+                    }
+                    // A stored movie names its frames from its own folder.
+                    FXStr here(fxGetActPath());
+                    fxSetActPath(folder.c_str());
+                    ok = mv.Save(rec.c_str());
+                    fxSetActPath(here.text);
+                    int mode = 1, weight = 1;
+                    if (e < modes.size() && !ParseInt(modes[e].c_str(), &mode)) bad = "modes needs whole numbers";
+                    if (e < weights.size() && !ParseInt(weights[e].c_str(), &weight)) bad = "weights needs whole numbers";
+                    r->movieNames.Push(rec.c_str());
+                    r->targetNames.Push(e < targets.size() ? targets[e].c_str() : "");
+                    r->modes.PushInt(mode);
+                    r->weights.PushInt(weight);
+                }
+                if (ok) r->ReCreate();
+                break;
+            }
+            default:
+                break;
+            }
+            if (bad.empty() && !kv.empty()) bad = "'" + kv.begin()->first + "' means nothing to " + words[0];
+        }
+        if (!bad.empty()) {
+            Fail("%s:%d: %s", path, no, bad.c_str());
+            ok = false;
+        }
+    }
+    fclose(f);
+    if (ok) scene->BuildConn();
+    return ok;
+}
+
+int CmdSceneBuild(int argc, char** argv) {
+    std::vector<const char*> pos;
+    int base = 0;
+    for (int i = 0; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "-b" || a == "--base") {
+            if (++i >= argc || !ParseInt(argv[i], &base) || base < 0 || base > INT32_MAX - 100000)
+                return Usage("%s needs a number from 0", a.c_str());
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage("unknown option '%s'", a.c_str());
+        } else {
+            pos.push_back(argv[i]);
+        }
+    }
+    if (pos.size() != 2) return Usage("scene-build needs OUTPUT and DESCRIPTION");
+    std::string out = pos[0];
+    if (!fxMakeFolder(out.c_str())) {
+        Fail("cannot make the folder '%s'", out.c_str());
+        return kExitFail;
+    }
+    if (!fxLoadDevil()) {
+        Fail("the image library (DevIL) does not load");
+        return kExitFail;
+    }
+    int status = kExitFail;
+    {
+        FXScene scene;
+        FXPackage pck;
+        if (ReadSceneText(pos[1], out, &scene)) {
+            // The items name their pictures and movies by the ids the
+            // manifest gives them, as in a package.
+            pck.nameServer.base = base + 1;
+            pck.workFolder.Set(out.c_str());
+            FXStr here(fxGetActPath());
+            for (int i = 0; i < scene.items.count; ++i) scene.GetItem(i)->Compile(&pck);
+            fxSetActPath(here.text);
+            std::string manifest = "# fxpack scene-build: " + std::to_string(scene.items.count) + " items\n" +
+                                   std::to_string(base) + " scene.xss\n";
+            bool ok = true;
+            for (int i = 0; i < pck.pendingIds.count; ++i) {
+                std::string f = pck.pendingFiles.Get(i);
+                if (!fxPathExists(f.c_str())) {
+                    Fail("'%s' is missing", f.c_str());
+                    ok = false;
+                }
+                // Movie records the items wrote get names of their ids.
+                std::string id = std::to_string(pck.pendingIds.GetInt(i));
+                if (f.size() > 4 && f.compare(f.size() - 4, 4, ".tmp") == 0) {
+                    std::string named = out + "/movie_" + id + ".xs";
+                    if (rename(f.c_str(), named.c_str()) != 0) ok = false;
+                    f = named;
+                }
+                manifest += id + " " + f + "\n";
+            }
+            std::string rec = out + "/scene.xss";
+            ok = ok && scene.Save(rec.c_str()) &&
+                 fxReplaceFile((out + "/scene.manifest").c_str(), [&](FILE* mf) { return fputs(manifest.c_str(), mf) >= 0; },
+                               FX_REPLACE_TEXT);
+            if (ok) {
+                printf("%s/scene.manifest: scene record %d, %d items, %d files\n", out.c_str(), base, scene.items.count,
+                       pck.pendingIds.count);
+                status = kExitOk;
+            } else {
+                Fail("the scene could not be written into '%s'", out.c_str());
+            }
+        }
+    }
+    fxUnloadDevil();
+    return status;
+}
+
 // A model or an animation record drawn on its own, lit, as the gallery set
 // draws its animation: prepared the same way, in front of a black screen.
 class ShowRecord {
 public:
     bool isAnim = false;
+    bool isScene = false;
     FXAnim anim;
     FXModel model;
+    FXScene scene;
 
     bool Load(FXPackage* pck, int id) {
         FXPackageData* d = pck->GetDataPtr(id);
         if (!d || d->size < 8) return false;
+        isScene = memcmp(d->start + 4, "xss", 3) == 0;
+        if (isScene) {
+            // The camera travels from the first point to the second, as the
+            // show starts it.
+            if (!scene.LoadCN(pck, id) || scene.items.count < 1) return false;
+            scene.StartAnimateCamera();
+            return true;
+        }
         isAnim = memcmp(d->start + 4, "xm0", 3) != 0;
         if (!isAnim) {
             if (!model.LoadCN(pck, id)) return false;
@@ -916,6 +1406,11 @@ public:
         // A depth buffer is only cleared while depth writes are on.
         gl->EnableDepthWrite(true);
         gl->Clrscr(true, true, false);
+        if (isScene) {
+            gl->ApplyMatrixIdentity();
+            scene.OnRender(gl, fxGetTime());
+            return;
+        }
         gl->EnableLights(true);
         gl->EnableDepthTest(true);
         gl->ApplyMatrixIdentity();
@@ -993,7 +1488,7 @@ int CmdShow(int argc, char** argv) {
             Fail("the OpenGL device could not be made on the display");
             status = kExitFail;
         } else if (!rec.Load(&pck, id)) {
-            Fail("record %d of '%s' is no model or animation that loads", id, pos[0]);
+            Fail("record %d of '%s' is no model, animation or scene that loads", id, pos[0]);
             status = kExitFail;
         }
         // Frames every 1/25 s up to each asked time, so that the animation
@@ -1027,6 +1522,7 @@ int CmdShow(int argc, char** argv) {
         gl.SetAct(true);
         rec.anim.Destroy();
         rec.model.Destroy();
+        rec.scene.Destroy();
         gl.UnregisterLight(&light);
         gl.Destroy();
         fxSetEnv(nullptr);
@@ -1050,6 +1546,13 @@ int CmdAnim(int, char**) {
     Fail("this build has no animation support (it was built without the window-system layers)");
     return kExitFail;
 }
+
+int CmdScene(int, char**) {
+    Fail("this build has no scene support (it was built without the window-system layers)");
+    return kExitFail;
+}
+
+int CmdSceneBuild(int argc, char** argv) { return CmdScene(argc, argv); }
 
 int CmdShow(int, char**) {
     Fail("this build cannot draw records (it was built without the window-system layers)");
@@ -1082,5 +1585,7 @@ int main(int argc, char** argv) {
     if (cmd == "model") return CmdModel(argc - 2, argv + 2);
     if (cmd == "anim") return CmdAnim(argc - 2, argv + 2);
     if (cmd == "show") return CmdShow(argc - 2, argv + 2);
+    if (cmd == "scene") return CmdScene(argc - 2, argv + 2);
+    if (cmd == "scene-build") return CmdSceneBuild(argc - 2, argv + 2);
     return Usage("unknown command '%s'", cmd.c_str());
 }

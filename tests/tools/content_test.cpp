@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <tuple>
 
@@ -181,7 +182,10 @@ TEST_F(ContentPackage, SetMoviesLoadAsMoviesOfCroppedFramesAndJoinWhereOneHandsO
             EXPECT_LT(mask.Luma(0, 0) + mask.Luma(w - 1, 0), 40);
         }
     }
-    EXPECT_EQ(pck_.GetRecordCount(), records + 3);  // and the gallery model's animation, library, picture
+    // And the gallery model's animation, library and picture; the root
+    // scene's record, its 7 pictures, the candle's 10 frames and the
+    // sparkle's 12 with their masks, and three movie records.
+    EXPECT_EQ(pck_.GetRecordCount(), records + 3 + 1 + 7 + 2 * 22 + 3);
     for (const Join& j : kJoins) {
         const SMovie &a = movies[std::find(kMovies, kMovies + 9, j.a) - kMovies],
                      &b = movies[std::find(kMovies, kMovies + 9, j.b) - kMovies];
@@ -221,6 +225,47 @@ TEST_F(ContentPackage, GalleryModelIsLitTexturedAndMovesWhenDrawn) {
     EXPECT_GT(moved, 1500);
 }
 
+// The root scene: items of every kind whose links all resolve and whose
+// pictures and movies are records of the package; drawn on a private X
+// server it shows the lit stage, and its camera and movies move it.
+TEST_F(ContentPackage, RootSceneHoldsEveryKindWithItsRecordsAndMovesWhenDrawn) {
+    ASSERT_TRUE(devil_);
+    ToolRun l = fxtest::RunTool(FXPACK_PATH, "scene '" + path_ + "'");
+    ASSERT_EQ(l.status, 0) << l.out;
+    for (const char* kind : {"move", "rotate", "skew", "camerazoom", "camerapoint", "pict", "scroll", "smovie", "Rani"})
+        EXPECT_TRUE(Has(l.out, std::string(" ") + kind + " name=")) << kind << "\n" << l.out;
+    EXPECT_TRUE(Has(l.out, " mask=") && Has(l.out, " on") && Has(l.out, "3 camera points") &&
+                Has(l.out, "0 unresolved links")) << l.out;
+    std::regex ids("(file|mask|second|movies)=([0-9]+)(,([0-9]+))?");
+    int records = 0;
+    for (std::sregex_iterator m(l.out.begin(), l.out.end(), ids), end; m != end; ++m)
+        for (int g : {2, 4})
+            if ((*m)[g].matched) {
+                EXPECT_TRUE(pck_.GetDataPtr(std::stoi((*m)[g]))) << (*m)[0];
+                ++records;
+            }
+    EXPECT_GE(records, 9);
+    std::string out = dir_->File("scene");
+    ToolRun r = fxtest::RunTool(XVFB_RUN_PATH, std::string(FXPACK_PATH) + " show '" + path_ + "' 0 --offline '" + out +
+                                                   "' --times 0.5,4 --size 320x240");
+    ASSERT_EQ(r.status, 0) << r.out;
+    Pic a, b;
+    ASSERT_TRUE(a.c.CreateFromPict((out + "/frame-0000.500s.png").c_str()));
+    ASSERT_TRUE(b.c.CreateFromPict((out + "/frame-0004.000s.png").c_str()));
+    // Plum wall in the middle, rose velvet at the sides, a lit candle.
+    uint32_t wall = a.Pixel(160, 140);
+    EXPECT_TRUE((wall >> 16 & 255) > (wall >> 8 & 255) + 15 && a.Luma(160, 140) > 25) << std::hex << wall;
+    int rose = 0;
+    for (int y = 0; y < 240; y++)
+        for (int x = 0; x < 24; x++) rose += (a.Pixel(x, y) & 255) > (a.Pixel(x, y) >> 16 & 255) + 10;
+    EXPECT_GT(rose, 24 * 240 / 2);
+    EXPECT_GT(a.Count(190, 150, 230, 210, 0, 255, 200), 20);
+    int moved = 0;
+    for (int y = 0; y < 240; y++)
+        for (int x = 0; x < 320; x++) moved += std::abs(a.Luma(x, y) - b.Luma(x, y)) > 12;
+    EXPECT_GT(moved, 3000);
+}
+
 TEST_F(ContentPackage, SameBytesOnEveryRunAndScrambledHoldsTheSame) {
     ASSERT_EQ(run_.status, 0) << run_.out;
     ToolRun again = RunBuilder("'" + dir_->File("again") + "'"), s = RunBuilder("--scramble '" + dir_->File("scrambled") + "'");
@@ -244,7 +289,8 @@ TEST(ContentBuilder, KeepsThePicturesWhenAsked) {
     std::string out = dir.File("deep/er/out/");
     ToolRun r = RunBuilder("--pictures '" + out + "'");
     ASSERT_TRUE(r.status == 0 && fs::exists(out + "xxdata.dat")) << r.out;
-    EXPECT_EQ(Entries(out + "pictures"), kCount + 5);  // movies/, model/ and the model's three records
+    // movies/, model/, scene/, the model's three records, the scene's and its 7 pictures
+    EXPECT_EQ(Entries(out + "pictures"), kCount + 6 + 8);
     EXPECT_TRUE(fs::exists(out + "pictures/38_frame_overlay.png") && fs::exists(out + "pictures/31_gallery_studio.jpg"));
     EXPECT_TRUE(fs::exists(out + "pictures/movies/m357_walk_in_00.png"));
     // The sample key frames make the animation again through the package tool.
@@ -252,6 +298,57 @@ TEST(ContentBuilder, KeepsThePicturesWhenAsked) {
     for (int f = 0; f < 6; ++f) frames += " '" + out + "pictures/model/velmira_bust_0" + std::to_string(f) + ".obj'";
     ToolRun a = fxtest::RunTool(FXPACK_PATH, "anim '" + out + "anim'" + frames + " --durations 0.9");
     EXPECT_TRUE(a.status == 0 && Has(a.out, "6 frames, 4 meshes") && Has(a.out, "1 texture")) << a.out;
+}
+
+// A scene described in words becomes a record and a manifest; packed, it
+// lists as described, and a bad line is named.
+TEST(ContentBuilder, SceneDescriptionBuildsIntoAPackagedSceneThatListsAsDescribed) {
+    fxtest::TempDir dir;
+    ASSERT_TRUE(fxLoadDevil());
+    FXCanvas c;
+    c.pixmap.Realloc(8, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) c.pixmap.Row(y)[x] = x < 4 ? 0xff3050c0u : 0x80ffffffu;
+    fs::create_directories(dir.File("frames"));
+    for (const char* f : {"wall.png", "mask.png", "frames/a.png", "frames/b.png"})
+        ASSERT_TRUE(c.SaveToPict2(dir.File(f).c_str(), 0, 0, 8, 8)) << f;
+    fxUnloadDevil();
+    const char* lines[] = {
+        "camerazoom name=cam step=2",
+        "camerapoint name=near zoom=0 x=0 y=0 rest=3 links=far",
+        "camerapoint name=far zoom=4 x=0.1 y=-0.2 rest=3 links=near",
+        "move name=bob dir=1 from=0 to=0.05 time=4 loop bounce",
+        "rotate name=turn dir=2 from=0 to=360 time=20 loop",
+        "skew name=lean dir=3 from=-0.1 to=0.1 time=5 loop bounce",
+        "pict name=wall file=1 at=0,0 size=1,1 depends=cam",
+        "pict name=oval file=1 mask=2 at=0.5,0.2 size=0.2,0.3 depends=cam,bob color=1,0.5,0.5,1",
+        "scroll name=band file=1 second=2 speed=-8,0 at=0,0.5 size=1,0.2 depends=cam,lean",
+        "smovie name=wave file=7 at=-0.3,-0.3 size=0.3,0.4 depends=cam",
+        "Rani name=twinkle movies=12,17 targets=twinkle,twinkle modes=1,-1 weights=2,1 min=1 at=0,0 size=1,1 "
+        "depends=cam,turn on",
+    };
+    std::string text = "# a small room\ncamera first=near second=far time=6\n";
+    for (std::string l : lines)
+        text += std::regex_replace(std::regex_replace(l, std::regex("file=1"), "file=wall.png"),
+                                   std::regex("(mask|second)=2"), "$1=mask.png") + "\n";
+    text = std::regex_replace(std::regex_replace(text, std::regex("file=7"), "file=frames"), std::regex("movies=12,17"),
+                              "movies=frames,frames");
+    fxtest::WriteFile(dir.File("room.txt"), text);
+    ToolRun b = fxtest::RunTool(FXPACK_PATH, "scene-build '" + dir.File("out") + "' '" + dir.File("room.txt") + "'");
+    ASSERT_TRUE(b.status == 0 && Has(b.out, "scene record 0, 11 items")) << b.out;
+    ToolRun p = fxtest::RunTool(FXPACK_PATH, "build '" + dir.File("p.dat") + "' -m '" + dir.File("out/scene.manifest") + "'");
+    ASSERT_EQ(p.status, 0) << p.out;
+    ToolRun l = fxtest::RunTool(FXPACK_PATH, "scene '" + dir.File("p.dat") + "'");
+    ASSERT_EQ(l.status, 0) << l.out;
+    for (const char* line : lines) EXPECT_TRUE(Has(l.out, line)) << line << "\n" << l.out;
+    EXPECT_TRUE(Has(l.out, "2 camera points (first near, second far, moves of 6s), 0 unresolved links")) << l.out;
+    for (auto [line, says] : {std::pair{"pict name=a file=nothere.png", "missing"}, {"pict name=a size=1", "size needs 2"},
+                              {"lamp name=a", "'lamp' is no item kind"}, {"move name=a speed=1,1", "'speed' means nothing"},
+                              {"move name=cam\nmove name=cam", "taken"}}) {
+        fxtest::WriteFile(dir.File("bad.txt"), line);
+        ToolRun r = fxtest::RunTool(FXPACK_PATH, "scene-build '" + dir.File("bad") + "' '" + dir.File("bad.txt") + "'");
+        EXPECT_TRUE(r.status == 1 && Has(r.out, says)) << line << "\n" << r.out;
+    }
 }
 
 TEST(ContentBuilder, HelpListUsageErrorsAndFailures) {
