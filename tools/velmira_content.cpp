@@ -1789,6 +1789,9 @@ bool BuildModel(WorkDir& work, const std::string& sampleDir, FXPackage& pck) {
         m->name.Set(kModelMaterials[k]);
         m->SetDefDiffuse(1.0f);
         for (int c = 0; c < 3; ++c) m->ambient[c] = 0.25f, m->specular[c] = spec[k][c];
+        // The show has dimmed its light to 30 % by the time the bust appears:
+        // a glow of its own keeps it from sinking into the scene.
+        for (int c = 0; c < 3; ++c) m->emission[c] = 0.3f;
         if (k == kGown) m->diffuse[1] = 0.94f, m->diffuse[2] = 0.9f;
         m->shininess = shine[k];
         m->textureFile.Set(std::to_string(kModelPicture).c_str());
