@@ -24,5 +24,3 @@
 // process ends at once. When the X server goes away the show shuts down
 // without waiting on the server and the process ends within about 1.5 s.
 int fxRunHost(const FXLaunch& launch);
-// Renders the show offline into picture files; returns the exit status.
-int fxRunOffline(const FXLaunch& launch);

@@ -12,6 +12,7 @@
 #include "base/paths.h"
 #include "base/trace.h"
 #include "image/canvas.h"
+#include "render/frames.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ private:
         if (!o->wanted_) return;
         o->wanted_ = false;
         FXCanvas frame;
-        o->saved_ = fxReadFrame(gl, &frame) && frame.SaveToPict(o->file_.c_str());
+        o->saved_ = fxglReadFrame(gl, &frame) && frame.SaveToPict(o->file_.c_str());
     }
 
     const FXLaunch& launch_;
@@ -126,4 +127,17 @@ int fxRenderOffline(const FXLaunch& launch, void* window) {
     }
     LocalOffline out(launch, window);
     return fxRunShow(launch, &out);
+}
+
+int fxRunOffline(const FXLaunch& l) {
+    void* window = fxFrameWindowCreate(l.width, l.height);
+    if (!window) {
+        fprintf(stderr,
+                "velmira: the offline renderer draws with OpenGL on an X display, and there is none "
+                "(start one, e.g. tests/support/xvfb-run.sh velmira --offline ...)\n");
+        return 1;
+    }
+    int status = fxRenderOffline(l, window);
+    fxFrameWindowDestroy(window);
+    return status;
 }

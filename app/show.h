@@ -40,5 +40,6 @@ int fxRunShow(const FXLaunch& launch, FXShowOutput* out);
 // times into picture files. Exit status 0, or 1 when a frame could not be
 // written or no package was found (the frames then show the notice).
 int fxRenderOffline(const FXLaunch& launch, void* window);
-// The finished frame of the device's window, top row first (platform side).
-bool fxReadFrame(FXGL* gl, FXCanvas* frame);
+// The offline renderer on a window of the launch's size that it makes and
+// removes; exit status 1 without a display.
+int fxRunOffline(const FXLaunch& launch);
