@@ -191,15 +191,7 @@ bool FXAnim::Load(FILE* f) {
     Destroy();
     if (!f) return false;
     std::vector<uint8_t> buf;
-    const size_t kChunk = 1 << 20;
-    for (;;) {
-        size_t at = buf.size();
-        if (at > static_cast<size_t>(INT32_MAX) - kChunk) return Damaged("the file is too large");
-        buf.resize(at + kChunk);
-        size_t got = fread(buf.data() + at, 1, kChunk, f);
-        buf.resize(at + got);
-        if (got < kChunk) break;
-    }
+    if (!fxReadRest(f, &buf)) return Damaged("the file is too large or cannot be read");
     FXPackageData d;
     d.InitData(buf.data(), static_cast<int>(buf.size()));
     return LoadC(nullptr, &d);

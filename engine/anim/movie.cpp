@@ -310,12 +310,8 @@ bool SMovie::Load(const char* path) {
     fxNativePath(path, native, sizeof native);
     FILE* f = fopen(native, "rb");
     if (!f) return false;
-    long n = fxBytesLeft(f);
     std::vector<uint8_t> bytes;
-    if (n > 0 && n <= kMaxMovieFile) {
-        bytes.resize(static_cast<size_t>(n));
-        if (fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
-    }
+    fxReadRest(f, &bytes, static_cast<size_t>(kMaxMovieFile));
     fclose(f);
     FXPackageData d;
     d.InitData(bytes.data(), static_cast<int>(bytes.size()));

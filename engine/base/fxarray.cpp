@@ -37,6 +37,25 @@ long fxBytesLeft(FILE* f) {
     return end - pos;
 }
 
+bool fxReadRest(FILE* f, std::vector<uint8_t>* out, size_t limit) {
+    out->clear();
+    if (!f) return false;
+    long left = fxBytesLeft(f);
+    // One read when the size is known (a byte more sees the end), else pieces.
+    size_t chunk = left >= 0 && static_cast<unsigned long>(left) <= limit ? static_cast<size_t>(left) + 1
+                                                                          : static_cast<size_t>(1) << 20;
+    for (;;) {
+        size_t at = out->size();
+        out->resize(at + chunk);
+        size_t got = fread(out->data() + at, 1, chunk, f);
+        out->resize(at + got);
+        if (out->size() > limit || ferror(f)) break;
+        if (got < chunk) return true;
+    }
+    out->clear();
+    return false;
+}
+
 // A stored count that the rest of the file cannot hold is cut to what it can;
 // a stream that cannot tell its size is read item by item instead.
 static int32_t localPlausibleCount(FILE* f, int32_t n, long minItemBytes) {

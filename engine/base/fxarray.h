@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 // Zero-filled heap block; null when the heap refuses.
 void* fxMalloc(unsigned size);
@@ -140,3 +141,7 @@ bool fxReadInt32(FILE* f, int32_t* v);
 // Bytes left between the stream's position and its end; -1 when the stream
 // cannot tell (a pipe). Readers use it to refuse counts the file cannot hold.
 long fxBytesLeft(FILE* f);
+// The rest of the stream, from its position to its end, into out: in one
+// read when the stream tells its size, in pieces otherwise. False (out
+// empty) on a read error or when there are more than limit bytes.
+bool fxReadRest(FILE* f, std::vector<uint8_t>* out, size_t limit = INT32_MAX);

@@ -135,17 +135,7 @@ bool FXModel::Load(FILE* f) {
     Destroy();
     if (!f) return false;
     std::vector<uint8_t> buf;
-    // A file that tells its size is read in one piece; a pipe in chunks.
-    long left = fxBytesLeft(f);
-    const size_t kChunk = left >= 0 && left < INT32_MAX ? static_cast<size_t>(left) + 1 : 1 << 20;
-    for (;;) {
-        size_t at = buf.size();
-        if (at > static_cast<size_t>(INT32_MAX) - kChunk) return Damaged("Load", "the file is too large");
-        buf.resize(at + kChunk);
-        size_t got = fread(buf.data() + at, 1, kChunk, f);
-        buf.resize(at + got);
-        if (got < kChunk) break;
-    }
+    if (!fxReadRest(f, &buf)) return Damaged("Load", "the file is too large or cannot be read");
     FXPackageData d;
     d.InitData(buf.data(), static_cast<int>(buf.size()));
     return LoadC(nullptr, &d);

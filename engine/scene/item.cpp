@@ -190,13 +190,12 @@ bool FXItem::Save(FILE* f, const char* /*folder*/) {
 
 bool FXItem::Load(FILE* f, const char* folder, int version) {
     if (!f) return false;
+    // The stream is left just after the item: it must be able to seek.
     long at = ftell(f);
-    long left = fxBytesLeft(f);
-    if (at < 0 || left < 0) return false;
-    std::vector<uint8_t> buf(static_cast<size_t>(left) + 1);
-    size_t got = fread(buf.data(), 1, static_cast<size_t>(left), f);
+    std::vector<uint8_t> buf;
+    if (at < 0 || fxBytesLeft(f) < 0 || !fxReadRest(f, &buf)) return false;
     FXPackageData d;
-    d.InitData(buf.data(), static_cast<int>(got));
+    d.InitData(buf.data(), static_cast<int>(buf.size()));
     bool ok = LoadC(nullptr, &d, version);
     fseek(f, at + (d.size - d.remaining), SEEK_SET);
     if (folder) ResolveFilenames(folder);

@@ -94,13 +94,12 @@ bool FXScene::Load(const char* path) {
         trc("FXScene: cannot open '%s'\n", path ? path : "");
         return false;
     }
-    long left = fxBytesLeft(f);
-    std::vector<uint8_t> buf(left > 0 ? static_cast<size_t>(left) : 0);
-    size_t got = buf.empty() ? 0 : fread(buf.data(), 1, buf.size(), f);
+    std::vector<uint8_t> buf;
+    fxReadRest(f, &buf);
     fclose(f);
     package = nullptr;
     FXPackageData d;
-    d.InitData(buf.data(), static_cast<int>(got));
+    d.InitData(buf.data(), static_cast<int>(buf.size()));
     return LoadFromData(&d, fxGetActPath());
 }
 

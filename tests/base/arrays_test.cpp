@@ -104,6 +104,28 @@ TEST(FXArray, LyingCountsNeitherAllocateHugeNorReadPastTheEnd) {
     EXPECT_EQ(fl.data[0], 1.0f);
 }
 
+// The rest of a file or of a pipe (which cannot tell its size), whole or
+// nothing when it passes the limit.
+TEST(FXArray, ReadRestTakesTheRestOfFilesAndPipesUpToALimit) {
+    const std::string bytes = "head" + std::string(3u << 20, 'x') + "tail";  // more than one piece from a pipe
+    for (bool pipe : {false, true}) {
+        fxtest::TempDir dir;
+        fxtest::WriteFile(dir.File("f"), bytes);
+        FILE* f = pipe ? popen(("cat " + dir.File("f")).c_str(), "r") : fopen(dir.File("f").c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        char head[4];
+        ASSERT_EQ(fread(head, 1, 4, f), 4u);
+        std::vector<uint8_t> rest;
+        EXPECT_TRUE(fxReadRest(f, &rest));
+        EXPECT_EQ(std::string(rest.begin(), rest.end()), bytes.substr(4)) << pipe;
+        pipe ? pclose(f) : fclose(f);
+        f = pipe ? popen(("cat " + dir.File("f")).c_str(), "r") : fopen(dir.File("f").c_str(), "rb");
+        EXPECT_FALSE(fxReadRest(f, &rest, bytes.size() - 1));
+        EXPECT_TRUE(rest.empty());
+        pipe ? pclose(f) : fclose(f);
+    }
+}
+
 TEST(FXStrArray, EmptyTextIsANullItem) {
     FXStrArray a, b;
     a.Push("x");
