@@ -290,16 +290,8 @@ void VelmiraSets::Destroy() {
 void VelmiraSets::LoadStage(FXPackage* package) {
     // Real time, not the show's clock: offline that clock stands still here.
     const auto begin = std::chrono::steady_clock::now();
-    if (anim.LoadCN(package, kEntryGalleryModel)) {
-        anim.UnitizeStretch1(0);
-        anim.Normalize(-1, false);
-        anim.ComputeFrontTexCoords(0, -1);
-        anim.ResizeTextCoords1();
-    }
-    anim.loop = false;
-    anim.UpdateInterpolation(true, false);
-    anim.StartAnim(0.0);
-    anim.playing = false;
+    anim.LoadCN(package, kEntryGalleryModel);
+    anim.PrepareForShow();
     const double modelSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     if (!stage) stage = new VelmiraStage;
     stage->scene.LoadC(package);

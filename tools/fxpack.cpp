@@ -1391,12 +1391,7 @@ public:
             return true;
         }
         if (!anim.LoadCN(pck, id) || anim.FrameCount() < 1) return false;
-        anim.UnitizeStretch1(0);
-        anim.Normalize(-1, false);
-        anim.ComputeFrontTexCoords(0, -1);
-        anim.ResizeTextCoords1();
-        anim.loop = false;
-        anim.UpdateInterpolation(true, false);
+        anim.PrepareForShow();
         anim.StartAnim(0.0);
         return true;
     }

@@ -786,3 +786,16 @@ bool FXAnim::TestRedirect(int ma, int va, int mb, int vb) const {
     }
     return true;
 }
+
+void FXAnim::PrepareForShow() {
+    if (FrameCount() > 0) {
+        UnitizeStretch1(0);
+        Normalize(-1, false);
+        ComputeFrontTexCoords(0, -1);
+        ResizeTextCoords1();
+    }
+    loop = false;
+    UpdateInterpolation(true, false);
+    StartAnim(0.0);
+    playing = false;
+}

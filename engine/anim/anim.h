@@ -103,6 +103,10 @@ public:
     void ComputeFrontTexCoords(int frame, int channel);
     void ResizeTextCoords();
     void ResizeTextCoords1();
+    // Made to fit the screen and front-mapped with its picture, posed at its
+    // start and ready to play once: how the show and the tools present an
+    // animation. Not playing until started.
+    void PrepareForShow();
 
     // Playback.
     void StartAnim(double time);
