@@ -75,6 +75,11 @@ void Sleeper(void* ran) {
 }
 
 TEST(Thread, TimedWaitsTimeOutAndTerminateEndsAThreadThatNeverReturns) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The optimised address-sanitizer runtime stops on its own check while a
+    // cancelled thread unwinds; the other builds run this.
+    GTEST_SKIP() << "thread cancellation is not followed by the address sanitizer";
+#endif
     EXPECT_TRUE(fxWaitThread(nullptr, 1.0));
     void* t = fxCreateThread(nullptr, nullptr);  // a null function ends at once
     ASSERT_NE(t, nullptr);

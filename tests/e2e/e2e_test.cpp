@@ -399,9 +399,10 @@ TEST_F(Program, PreviewDrawsInsideItsParentAndIgnoresTheMouse) {
         auto t = Clock::now();
         bySignal ? kill(pid_, SIGTERM) : XDestroyWindow(dpy_, parent);
         XSync(dpy_, False);
-        // A generous bound; the host benchmark reports the real figure.
-        EXPECT_EQ(WaitExit(2000ms), 0);
-        EXPECT_LT(Secs(t), 1.0);
+        // A generous bound (sanitizer builds are slow); the host benchmark
+        // reports the real figure.
+        EXPECT_EQ(WaitExit(5000ms), 0);
+        EXPECT_LT(Secs(t), 4.0);
         if (bySignal) XDestroyWindow(dpy_, parent);
     }
 }
