@@ -9,6 +9,11 @@
 #include "base/trace.h"
 #include "base/display.h"
 
+// Last: its min and max macros would break the C++ headers.
+#include <X11/Xlibint.h>
+#undef min
+#undef max
+
 namespace {
 
 std::mutex localMutex;
@@ -48,9 +53,14 @@ int localIOError(Display*) {
 
 #ifdef FX_HAVE_IO_ERROR_EXIT
 // Returning leaves the connection dead but usable: calls on it return.
-// Xlib keeps the display locked for the exit it expected; without the
-// unlock the render thread would wait on the lock for ever.
-void localIOErrorExit(Display* d, void*) { XUnlockDisplay(d); }
+// Xlib took the display's user lock for the exit it expected: without the
+// XUnlockDisplay the other thread would wait on it for ever. Xlib also let
+// go of the internal lock that the call which found the loss still holds
+// and releases on its way out: it is taken again so that release balances.
+void localIOErrorExit(Display* d, void*) {
+    XUnlockDisplay(d);
+    LockDisplay(d);
+}
 #endif
 
 }  // namespace
