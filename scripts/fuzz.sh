@@ -3,8 +3,8 @@
 # of real packages, and runs every target for a bounded time.
 #   FUZZ_SECONDS   seconds per target (default 60)
 #   FUZZ_FIXED=1   instead: a fixed seed and a fixed number of runs per target
-#                  (about a minute each here), so a run gives the same result
-#                  every time; the tests use this
+#                  (about fifteen seconds each here), so a run gives the same
+#                  result every time; CI uses this
 #   FUZZ_JOBS      build jobs (default 2)
 # Exits non-zero when a build fails or a target finds a crash.
 set -euo pipefail
@@ -94,16 +94,16 @@ for t in "${targets[@]}"; do
   [ "$t" = fuzz_canvas ] && rss=3000 leaks=0
   if [ "${FUZZ_FIXED:-0}" = 1 ]; then
     case "$t" in
-      fuzz_package) runs=100000 ;;
-      fuzz_mesh) runs=30000 ;;
-      fuzz_phaser) runs=1000000 ;;
-      fuzz_movie) runs=1000000 ;;
-      fuzz_bezier) runs=300000 ;;
-      fuzz_model) runs=500000 ;;
-      fuzz_obj) runs=100000 ;;
-      fuzz_scene) runs=150000 ;;
-      fuzz_anim) runs=30000 ;;
-      *) runs=30000 ;;
+      fuzz_package) runs=25000 ;;
+      fuzz_mesh) runs=8000 ;;
+      fuzz_phaser) runs=250000 ;;
+      fuzz_movie) runs=250000 ;;
+      fuzz_bezier) runs=75000 ;;
+      fuzz_model) runs=125000 ;;
+      fuzz_obj) runs=25000 ;;
+      fuzz_scene) runs=40000 ;;
+      fuzz_anim) runs=8000 ;;
+      *) runs=8000 ;;
     esac
     # A fresh corpus each time: the same seed over the same inputs.
     rm -rf "$corpus" && mkdir -p "$corpus"
