@@ -53,7 +53,8 @@ const char kUsage[] =
     "usage: velmira-content [OPTIONS] OUTPUT_DIR\n"
     "\n"
     "Draws the demo pictures and set movies of the Velmira show and packs\n"
-    "them into OUTPUT_DIR/xxdata.dat (the folder is created when missing).\n"
+    "them into OUTPUT_DIR/xxdata.dat (the folder is created when missing),\n"
+    "and draws the program's icon into OUTPUT_DIR/velmira.ico.\n"
     "\n"
     "  -p, --pictures   also keep every picture as a file in OUTPUT_DIR/pictures/\n"
     "                   (named after its package entry) to look at; the movies'\n"
@@ -2230,6 +2231,100 @@ bool BuildScene(Ctx& ctx, WorkDir& work, FXPackage& pck) {
     return true;
 }
 
+// ---------------------------------------------------------------- program icon
+
+// The program's icon, for the Windows build's resources: the seal of the
+// banners (a plum disc in a rose-gold ring) with a "V" drawn as a shape, so
+// that it stays crisp at 16 pixels without a font.
+void DrawIcon(Image& img) {
+    float s = static_cast<float>(img.w), c = s * 0.5f, r = s * 0.47f;
+    int w = img.w, h = img.h;
+    Mask disc = Circle(w, h, c, c, r);
+    cd::Draw(img, disc, cd::Radial(Pt{c - r * 0.3f, c - r * 0.4f}, r * 1.5f, Stops{{0.0f, kPlumLight}, {1.0f, kPlumDeep}}));
+    auto ring = [=](float x, float y) { return cd::SdCircle(x, y, c, c, r); };
+    cd::Draw(img, Outline(w, h, ring, std::max(0.5f, s * 0.03f), std::max(1.0f, s * 0.06f)),
+             RoseGold(Pt{c - r, c - r}, Pt{c + r, c + r}));
+    // The V: two strokes meeting at the bottom, wider at the top.
+    float top = c - r * 0.5f, bottom = c + r * 0.52f, half = r * 0.55f, stroke = std::max(1.2f, r * 0.2f);
+    std::vector<Pt> v = {{c - half - stroke * 0.5f, top}, {c - half + stroke * 0.7f, top}, {c, bottom - stroke * 1.4f},
+                         {c + half - stroke * 0.7f, top}, {c + half + stroke * 0.5f, top}, {c + stroke * 0.35f, bottom},
+                         {c - stroke * 0.35f, bottom}};
+    Mask vm = cd::PolygonMask(w, h, v);
+    cd::Draw(img, vm, RoseGold(Pt{c - half, top}, Pt{c + half, bottom}));
+}
+
+void PutLE(std::vector<unsigned char>& b, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; i++) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+// An icon file of 32-bit pictures at the sizes Windows asks for: each a
+// bitmap header, its rows bottom up in blue-green-red-alpha with straight
+// alpha, and the one-bit mask (set where transparent) older systems use.
+std::vector<unsigned char> IconFile() {
+    static const int kSizes[] = {16, 24, 32, 48, 256};
+    const int n = sizeof kSizes / sizeof kSizes[0];
+    std::vector<std::vector<unsigned char>> pictures;
+    for (int size : kSizes) {
+        Image img(size, size);
+        DrawIcon(img);
+        std::vector<unsigned char> b;
+        int maskRow = ((size + 31) / 32) * 4;
+        uint32_t pixels = static_cast<uint32_t>(size * size * 4), mask = static_cast<uint32_t>(maskRow * size);
+        PutLE(b, 40, 4);
+        PutLE(b, static_cast<uint32_t>(size), 4);
+        PutLE(b, static_cast<uint32_t>(size * 2), 4);  // the picture and its mask
+        PutLE(b, 1, 2);
+        PutLE(b, 32, 2);
+        PutLE(b, 0, 4);
+        PutLE(b, pixels + mask, 4);
+        for (int i = 0; i < 4; i++) PutLE(b, 0, 4);
+        std::vector<unsigned char> bits(mask, 0);
+        for (int y = size - 1; y >= 0; y--) {
+            for (int x = 0; x < size; x++) {
+                const float* p = img.At(x, y);
+                float a = cd::Clamp01(p[3]);
+                auto straight = [&](float v) {
+                    return static_cast<unsigned char>(std::lround(a > 0.0f ? cd::Clamp01(v / a) * 255.0f : 0.0f));
+                };
+                b.push_back(straight(p[2]));
+                b.push_back(straight(p[1]));
+                b.push_back(straight(p[0]));
+                b.push_back(static_cast<unsigned char>(std::lround(a * 255.0f)));
+                if (a < 0.5f) bits[(size - 1 - y) * maskRow + x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
+            }
+        }
+        b.insert(b.end(), bits.begin(), bits.end());
+        pictures.push_back(std::move(b));
+    }
+    std::vector<unsigned char> out;
+    PutLE(out, 0, 2);
+    PutLE(out, 1, 2);  // an icon, not a cursor
+    PutLE(out, static_cast<uint32_t>(n), 2);
+    uint32_t offset = 6 + 16 * n;
+    for (int i = 0; i < n; i++) {
+        out.push_back(static_cast<unsigned char>(kSizes[i] & 0xFF));  // 256 is written as 0
+        out.push_back(static_cast<unsigned char>(kSizes[i] & 0xFF));
+        out.push_back(0);
+        out.push_back(0);
+        PutLE(out, 1, 2);
+        PutLE(out, 32, 2);
+        PutLE(out, static_cast<uint32_t>(pictures[i].size()), 4);
+        PutLE(out, offset, 4);
+        offset += static_cast<uint32_t>(pictures[i].size());
+    }
+    for (auto& p : pictures) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+bool WriteIcon(const std::string& path) {
+    std::vector<unsigned char> bytes = IconFile();
+    if (!fxReplaceFile(path.c_str(), [&](FILE* f) { return fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); })) {
+        Fail("cannot write %s", path.c_str());
+        return false;
+    }
+    return true;
+}
+
 int Build(const std::string& out, bool keepPictures, bool scramble) {
     if (!fxMakeFolder(out.c_str())) {
         Fail("cannot create the folder %s: %s", out.c_str(), strerror(errno));
@@ -2290,6 +2385,7 @@ int Build(const std::string& out, bool keepPictures, bool scramble) {
             status = kExitFail;
         }
         pck.DeleteTmpFiles();
+        if (status == kExitOk && !WriteIcon(out + "/velmira.ico")) status = kExitFail;
         if (status == kExitOk) {
             printf("velmira-content: wrote %s (%d pictures, %d movies of %d frames, %ld bytes)\n", target.c_str(),
                    static_cast<int>(sizeof kEntries / sizeof kEntries[0]),

@@ -270,7 +270,7 @@ TEST_F(ContentPackage, SameBytesOnEveryRunAndScrambledHoldsTheSame) {
     ASSERT_EQ(run_.status, 0) << run_.out;
     ToolRun again = RunBuilder("'" + dir_->File("again") + "'"), s = RunBuilder("--scramble '" + dir_->File("scrambled") + "'");
     ASSERT_TRUE(again.status == 0 && Has(again.out, "xxdata.dat")) << again.out;
-    EXPECT_EQ(Entries(dir_->File("again")), 1);  // the pictures' work folder is gone again
+    EXPECT_EQ(Entries(dir_->File("again")), 2);  // package and icon: the pictures' work folder is gone again
     std::string a = fxtest::ReadFile(path_);
     EXPECT_TRUE(!a.empty() && a == fxtest::ReadFile(dir_->File("again/xxdata.dat"))) << "two runs wrote different packages";
     ASSERT_EQ(s.status, 0) << s.out;
@@ -282,6 +282,21 @@ TEST_F(ContentPackage, SameBytesOnEveryRunAndScrambledHoldsTheSame) {
         ASSERT_TRUE(x && y && x->size == y->size);
         EXPECT_EQ(0, memcmp(x->start, y->start, static_cast<size_t>(x->size))) << p.id;
     }
+}
+
+// The program's icon beside the package: every size Windows asks for, a
+// round seal, opaque inside and clear in the corners.
+TEST_F(ContentPackage, IconHoldsARoundSealAtEverySize) {
+    ASSERT_EQ(run_.status, 0) << run_.out;
+    std::string icon = (fs::path(path_).parent_path() / "velmira.ico").string();
+    ToolRun sizes = fxtest::RunTool("identify", "-format '%wx%h %A\\n' '" + icon + "'");
+    EXPECT_EQ(sizes.out, "16x16 True\n24x24 True\n32x32 True\n48x48 True\n256x256 True\n") << sizes.out;
+    Pic p;
+    ASSERT_TRUE(devil_ && p.c.CreateFromPict(icon.c_str()));
+    int w = p.c.pixmap.usedWidth;
+    ASSERT_EQ(w, p.c.pixmap.usedHeight);
+    EXPECT_EQ(p.Alpha(w / 2, w / 4), 255);
+    EXPECT_EQ(p.Alpha(1, 1) + p.Alpha(w - 2, w - 2), 0);
 }
 
 TEST(ContentBuilder, KeepsThePicturesWhenAsked) {
