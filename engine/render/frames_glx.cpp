@@ -1,15 +1,11 @@
-// Offline frames on X11 with GLX: an override-redirect window and the back
-// buffer read with glReadPixels.
-#include <GL/gl.h>
+// The window of offline frames on X11: override-redirect, so that no
+// window manager moves or decorates it.
 #include <X11/Xlib.h>
 
 #include <cstdint>
-#include <vector>
 
 #include "base/display.h"
-#include "image/canvas.h"
 #include "render/frames.h"
-#include "render/gl.h"
 
 void* fxFrameWindowCreate(int w, int h) {
     Display* d = static_cast<Display*>(fxDisplay());
@@ -30,19 +26,4 @@ void fxFrameWindowDestroy(void* window) {
     if (!d || !window) return;
     XDestroyWindow(d, static_cast<Window>(reinterpret_cast<uintptr_t>(window)));
     XSync(d, False);
-}
-
-bool fxglReadFrame(FXGL* gl, FXCanvas* frame) {
-    int w = gl->viewWidth, h = gl->viewHeight;
-    frame->pixmap.pow2 = false;
-    if (w < 1 || h < 1 || !frame->pixmap.Realloc(w, h)) return false;
-    std::vector<uint32_t> rows(static_cast<size_t>(w) * h);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
-    // GL rows run bottom-up, the canvas's top-down.
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            frame->pixmap.Row(y)[x] = rows[static_cast<size_t>(h - 1 - y) * w + x] | 0xff000000u;
-    return true;
 }
