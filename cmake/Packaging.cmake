@@ -45,6 +45,13 @@ License: Velmira
  All rights reserved. No licence to copy, modify or redistribute this
  software has been granted yet.
 ")
+# The package is not uploaded to Debian, so there is no ITP bug to close.
+file(CONFIGURE OUTPUT ${FX_DEB_DIR}/lintian-overrides @ONLY CONTENT
+"# Not part of Debian: no ITP bug to close.
+velmira: initial-upload-closes-no-bugs
+")
+install(FILES ${FX_DEB_DIR}/lintian-overrides
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${PROJECT_NAME})
 # gzip -n: no name or time stamp in the header, so the same sources give the
 # same package.
 add_custom_command(OUTPUT ${FX_DEB_DIR}/changelog.Debian.gz
