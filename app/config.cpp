@@ -42,16 +42,3 @@ bool fxWriteConfigPath(const std::string& file, const std::string& path) {
         },
         FX_REPLACE_TEXT);
 }
-
-bool fxReadConfigFile(std::string* path) {
-    std::string file = fxConfigFile();
-    FILE* f = fopen(file.c_str(), "r");
-    if (!f) return false;
-    std::string text;
-    char buf[4096];
-    size_t n;
-    // A configuration is a few lines; anything past 64 KiB is not one.
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0 && text.size() < 65536) text.append(buf, n);
-    fclose(f);
-    return fxParseConfigPath(text, path);
-}

@@ -1,10 +1,12 @@
-// The user's configuration: one value, the data folder, in a small text file
-// that mirrors the key "Software\fenro3d\Screensavers\Velmira".
+// The user's configuration: one value, the data folder. On Windows the
+// registry key "Software\fenro3d\Screensavers\Velmira" holds it; elsewhere
+// a small text file that mirrors that key.
 #pragma once
 
 #include <string>
 
-// The configuration file's path (platform side).
+// Where the configuration is, in words a user can follow (platform side: the
+// file's path, or on Windows the registry key).
 std::string fxConfigFile();
 // XScreenSaver's settings file of the user (~/.xscreensaver; platform side);
 // empty when the user has no home folder.
@@ -16,7 +18,11 @@ std::string fxStateFolder();
 // Reads "path" from a configuration text ("key=value" lines, '#' comments,
 // blanks around keys and values ignored). False when it holds no path.
 bool fxParseConfigPath(const std::string& text, std::string* path);
-// The data folder named in the configuration file; false when it names none.
+// The data folder named in the user's configuration (platform side: the
+// file, or on Windows the registry value "path"); false when it names none.
 bool fxReadConfigFile(std::string* path);
-// Writes the configuration with the given data folder (atomically).
+// Stores the data folder in the user's configuration (platform side); false,
+// with the reason on standard error, when it cannot.
+bool fxStoreConfigPath(const std::string& path);
+// Writes a configuration file with the given data folder (atomically).
 bool fxWriteConfigPath(const std::string& file, const std::string& path);

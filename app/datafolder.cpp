@@ -5,6 +5,7 @@
 #include "app/config.h"
 #include "app/entries.h"
 #include "base/paths.h"
+#include "base/platform.h"
 #include "base/trace.h"
 
 #ifndef FX_DEFAULT_DATA_DIR
@@ -95,4 +96,36 @@ void fxReportDataSearch(const FXDataSearch& s) {
         trc("%s is missing (%s); the one in %s is used\n", localPackagePath(p.folder).c_str(), p.from,
             s.folder.c_str());
     }
+}
+
+std::string fxCheckDataFolder(const std::string& given) {
+    if (given.empty()) return "";
+    std::string folder = given;
+    bool absolute = fxIsSep(folder[0]) || (folder.size() > 1 && folder[1] == ':');
+    if (!absolute) {
+        char cwd[4096];
+        if (!fxPlatformGetCwd(cwd, sizeof cwd)) {
+            fprintf(stderr, "velmira: cannot tell the current folder for \"%s\"\n", given.c_str());
+            return "";
+        }
+        std::string base = cwd;
+        if (!base.empty() && !fxIsSep(base.back())) base += fxPlatformNativeSep();
+        folder = folder == "." ? base : base + folder;
+    }
+    while (folder.size() > 1 && fxIsSep(folder.back()) && folder[folder.size() - 2] != ':') folder.pop_back();
+    // A longer path would be cut into another one when it is read back.
+    if (fxDataFolderTooLong(folder)) {
+        fprintf(stderr, "velmira: the data folder's path is too long (%zu characters): %s\n", folder.size(),
+                folder.c_str());
+        return "";
+    }
+    if (!fxPathExists(folder.c_str())) {
+        fprintf(stderr, "velmira: the data folder %s does not exist\n", folder.c_str());
+        return "";
+    }
+    if (!fxPathExists(localPackagePath(folder).c_str())) {
+        fprintf(stderr, "velmira: the data folder %s holds no %s\n", folder.c_str(), kPackageFile);
+        return "";
+    }
+    return folder;
 }

@@ -25,6 +25,10 @@ struct FXDataSearch {
 
 // True when the folder's package path is too long to be opened.
 bool fxDataFolderTooLong(const std::string& folder);
+// The folder the install step stores: absolute (the daemon or the system
+// starts the program elsewhere), without trailing separators, and holding
+// the package. Empty, with the reason on standard error, for one it refuses.
+std::string fxCheckDataFolder(const std::string& given);
 // given: the folder from --data, or empty.
 FXDataSearch fxFindDataFolder(const std::string& given);
 // The message for a search that found no package, one line each: every

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/config.h"
+#include "app/datafolder.h"
 #include "app/entries.h"
 #include "app/velmira.h"
 #include "base/file.h"
@@ -75,41 +76,11 @@ void localXScreenSaver(const std::string& exe) {
         fprintf(stderr, "velmira: cannot write %s\n", rc.c_str());
 }
 
-// The folder as the configuration stores it: absolute, since the daemon
-// starts us elsewhere. Empty, with the reason said, for one we must refuse.
-std::string localDataFolder(const std::string& given) {
-    std::string folder = given;
-    if (folder[0] != '/') {
-        char cwd[4096];
-        if (!getcwd(cwd, sizeof cwd)) {
-            fprintf(stderr, "velmira: cannot tell the current folder for \"%s\"\n", given.c_str());
-            return "";
-        }
-        folder = std::string(cwd) + (folder == "." ? "" : "/" + folder);
-    }
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    // A longer path would be cut into another one when it is read back.
-    if (fxDataFolderTooLong(folder)) {
-        fprintf(stderr, "velmira: the data folder's path is too long (%zu characters): %s\n", folder.size(),
-                folder.c_str());
-        return "";
-    }
-    if (!fxPathExists(folder.c_str())) {
-        fprintf(stderr, "velmira: the data folder %s does not exist\n", folder.c_str());
-        return "";
-    }
-    if (!fxPathExists((folder + "/" + kPackageFile).c_str())) {
-        fprintf(stderr, "velmira: the data folder %s holds no %s\n", folder.c_str(), kPackageFile);
-        return "";
-    }
-    return folder;
-}
-
 }  // namespace
 
 int fxRegister(const std::string& given) {
     // Refused before anything is installed: a wrong folder changes nothing.
-    std::string dataFolder = given.empty() ? "" : localDataFolder(given);
+    std::string dataFolder = given.empty() ? "" : fxCheckDataFolder(given);
     if (!given.empty() && dataFolder.empty()) return 1;
     const char* homeEnv = getenv("HOME");
     if (!homeEnv || !*homeEnv) {
@@ -132,14 +103,5 @@ int fxRegister(const std::string& given) {
     }
     printf("velmira: installed %s\n", exe.c_str());
     localXScreenSaver(exe);
-    if (!dataFolder.empty()) {
-        std::string cfg = fxConfigFile();
-        std::string folder = cfg.substr(0, cfg.rfind('/'));
-        if (!fxMakeFolder(folder.c_str()) || !fxWriteConfigPath(cfg, dataFolder)) {
-            fprintf(stderr, "velmira: cannot write %s\n", cfg.c_str());
-            return 1;
-        }
-        printf("velmira: data folder %s written to %s\n", dataFolder.c_str(), cfg.c_str());
-    }
-    return 0;
+    return dataFolder.empty() || fxStoreConfigPath(dataFolder) ? 0 : 1;
 }
