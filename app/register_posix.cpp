@@ -17,25 +17,6 @@
 
 namespace {
 
-// The program replaces an installed copy whole and stays executable, so the
-// screen-saver daemon never runs half a program.
-bool localCopy(const std::string& from, const std::string& to) {
-    FILE* in = fopen(from.c_str(), "rb");
-    if (!in) return false;
-    bool ok = fxReplaceFile(
-        to.c_str(),
-        [&](FILE* out) {
-            char buf[65536];
-            size_t n;
-            while ((n = fread(buf, 1, sizeof buf, in)) > 0)
-                if (fwrite(buf, 1, n, out) != n) return false;
-            return !ferror(in);
-        },
-        FX_REPLACE_EXECUTABLE);
-    fclose(in);
-    return ok;
-}
-
 std::string localReadAll(const std::string& path, bool* ok) {
     std::string s;
     FILE* f = fopen(path.c_str(), "rb");
@@ -97,7 +78,9 @@ int fxRegister(const std::string& given) {
         return 1;
     }
     self[n] = 0;
-    if (exe != self && !localCopy(self, exe)) {
+    // The program replaces an installed copy whole and stays executable, so the
+    // screen-saver daemon never runs half a program.
+    if (exe != self && !fxCopyFile(self, exe.c_str(), FX_REPLACE_EXECUTABLE)) {
         fprintf(stderr, "velmira: cannot write %s\n", exe.c_str());
         return 1;
     }

@@ -136,3 +136,24 @@ bool fxIsOwnFolder(const char* path) {
     std::string p;
     return localNative(path, &p) && fxPlatformOwnFolder(p.c_str()) && fxPlatformCanWrite(p.c_str());
 }
+
+bool fxCopyFile(const char* from, const char* to, unsigned flags) {
+    std::string source;
+    FILE* in = localNative(from, &source) ? fopen(source.c_str(), "rb") : nullptr;
+    if (!in) {
+        err("copy: cannot read %s\n", from ? from : "(null)");
+        return false;
+    }
+    bool ok = fxReplaceFile(
+        to,
+        [&](FILE* out) {
+            char buf[65536];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, in)) > 0)
+                if (fwrite(buf, 1, n, out) != n) return false;
+            return !ferror(in);
+        },
+        flags);
+    fclose(in);
+    return ok;
+}

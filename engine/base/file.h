@@ -21,6 +21,10 @@ typedef std::function<bool(FILE*)> FXFileWriter;
 // existing path is left as it was.
 bool fxReplaceFile(const char* path, const FXFileWriter& write, unsigned flags = 0);
 
+// Copies a file whole over to (as fxReplaceFile writes: a reader of to sees
+// the old file or the new one, never part of one); flags as there.
+bool fxCopyFile(const char* from, const char* to, unsigned flags = 0);
+
 // Makes the folder and its missing parents, with the system's usual modes
 // (a content folder may be shared). True when path is a folder afterwards.
 bool fxMakeFolder(const char* path);
