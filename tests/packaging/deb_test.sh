@@ -6,7 +6,10 @@
 #   tests/packaging/deb_test.sh [BUILD-DIR]     (default: build-deb/)
 #   tests/packaging/deb_test.sh PACKAGE.deb     (a package made before)
 # It takes minutes (a full optimised build and the demo content), so it is
-# not part of ctest. It needs Xvfb; the system is not changed.
+# not part of ctest. It runs on Xvfb; it installs the build tools and lintian
+# when missing (scripts/deps.sh), never the package itself.
+# "test && pass || fail" is meant: pass never fails.
+# shellcheck disable=SC2015
 set -uo pipefail
 
 src="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -137,6 +140,8 @@ fi
 
 # What the hack links and opens is in Depends (by package or alternative).
 owner() { dpkg -S "$1" 2>/dev/null || dpkg -S "$(readlink -f "$1")" 2>/dev/null; }
+# Is package $1 in Depends, alone or as an alternative?
+in_depends() { printf '%s\n' "$depends" | tr ',|' '\n' | sed 's/ *(.*//; s/ //g' | grep -qx "$1"; }
 libs="$(grep -F -e "needed by $hack " -e "dynamically loaded by $hack " "$work/run.txt" |
   sed 's/.*file=\([^ ]*\) .*/\1/' | sort -u)"
 [ -n "$libs" ] || fail "no libraries traced"
@@ -144,7 +149,7 @@ for lib in $libs; do
   path="$(ldconfig -p | awk -v l="$lib" '$1 == l && /x86-64/ { print $NF; exit }')"
   pkg="$(owner "$path" | head -n 1 | cut -d: -f1)"
   if [ -z "$pkg" ]; then fail "$lib: no package owns $path"; continue; fi
-  printf '%s\n' "$depends" | tr ',|' '\n\n' | sed 's/ *(.*//; s/ //g' | grep -qx "$pkg" &&
+  in_depends "$pkg" &&
     pass "$lib ($pkg) is a dependency" || fail "$lib comes from $pkg, which is not in Depends"
 done
 # The fonts it draws with, when strace can watch it open them.
@@ -155,7 +160,7 @@ if command -v strace >/dev/null 2>&1; then
   [ -n "$fonts" ] || fail "no font opened"
   for font in $fonts; do
     pkg="$(owner "$font" | head -n 1 | cut -d: -f1)"
-    printf '%s\n' "$depends" | tr ',|' '\n\n' | sed 's/ *(.*//; s/ //g' | grep -qx "${pkg:-none}" &&
+    in_depends "${pkg:-none}" &&
       pass "font $font ($pkg) is a dependency" || fail "font $font comes from ${pkg:-no package}, not in Depends"
   done
 else
