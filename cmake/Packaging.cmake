@@ -9,10 +9,13 @@
 if(WIN32 OR NOT TARGET velmira)
   return()
 endif()
+if(CMAKE_VERSION VERSION_LESS 3.19)
+  message(STATUS "Debian package: needs CMake 3.19 or later (its pre-build step)")
+  return()
+endif()
 
-include(GNUInstallDirs)
-
-# The changelog and copyright the package documents itself with.
+# The changelog and copyright the package documents itself with: Debian's
+# own files, so the package gets them, not every `cmake --install`.
 set(FX_DEB_DIR ${PROJECT_BINARY_DIR}/debian)
 # velmira_VERSION-REVISION_amd64.deb: the project's version and the
 # packaging's own revision, which a new package of the same release raises.
@@ -45,29 +48,14 @@ License: Velmira
  All rights reserved. No licence to copy, modify or redistribute this
  software has been granted yet.
 ")
-# The package is not uploaded to Debian, so there is no ITP bug to close.
-file(CONFIGURE OUTPUT ${FX_DEB_DIR}/lintian-overrides @ONLY CONTENT
+file(CONFIGURE OUTPUT ${FX_DEB_DIR}/overrides/${PROJECT_NAME} @ONLY CONTENT
 "# Not part of Debian: no ITP bug to close.
 velmira: initial-upload-closes-no-bugs
 ")
-install(FILES ${FX_DEB_DIR}/lintian-overrides
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${PROJECT_NAME})
-# gzip -n: no name or time stamp in the header, so the same sources give the
-# same package.
-add_custom_command(OUTPUT ${FX_DEB_DIR}/changelog.Debian.gz
-  COMMAND ${CMAKE_COMMAND} -E copy changelog.Debian changelog.Debian.tmp
-  COMMAND gzip -9nf changelog.Debian.tmp
-  COMMAND ${CMAKE_COMMAND} -E rename changelog.Debian.tmp.gz changelog.Debian.gz
-  DEPENDS ${FX_DEB_DIR}/changelog.Debian
-  WORKING_DIRECTORY ${FX_DEB_DIR}
-  COMMENT "Compressing the Debian changelog")
-add_custom_target(deb_docs ALL DEPENDS ${FX_DEB_DIR}/changelog.Debian.gz)
-install(FILES ${FX_DEB_DIR}/copyright ${FX_DEB_DIR}/changelog.Debian.gz
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME})
-
-# Before packing: check the prefix, and leave out the demo-content builder.
-# Its one product, the demo package, is in the package already; fxpack, which
-# builds packages from one's own pictures, models and scenes, stays.
+# Before packing: check the prefix, add Debian's files, and leave out the
+# demo-content builder. Its one product, the demo package, is in the package
+# already; fxpack, which builds packages from one's own pictures, models and
+# scenes, stays.
 set(FX_DEB_PREBUILD ${FX_DEB_DIR}/prebuild.cmake)
 file(WRITE ${FX_DEB_PREBUILD} [=[
 if(NOT CPACK_FX_BUILT_PREFIX STREQUAL CPACK_PACKAGING_INSTALL_PREFIX)
@@ -76,6 +64,18 @@ if(NOT CPACK_FX_BUILT_PREFIX STREQUAL CPACK_PACKAGING_INSTALL_PREFIX)
     "-DCMAKE_INSTALL_PREFIX=${CPACK_PACKAGING_INSTALL_PREFIX} (scripts/build-deb.sh)")
 endif()
 set(root ${CPACK_TEMPORARY_INSTALL_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX})
+set(doc ${root}/share/doc/${CPACK_PACKAGE_NAME})
+set(mode FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+file(COPY ${CPACK_FX_DEB_DIR}/copyright DESTINATION ${doc} ${mode})
+file(COPY ${CPACK_FX_DEB_DIR}/overrides/${CPACK_PACKAGE_NAME} DESTINATION ${root}/share/lintian/overrides ${mode})
+# gzip -n: no name or time stamp in the header, so the same sources give the
+# same package.
+execute_process(COMMAND gzip -9n -c ${CPACK_FX_DEB_DIR}/changelog.Debian
+  OUTPUT_FILE ${doc}/changelog.Debian.gz RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "gzip failed on the changelog")
+endif()
+file(CHMOD ${doc}/changelog.Debian.gz PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(REMOVE ${root}/bin/velmira-content)
 # The compiler's notes that CMake's strip leaves, as Debian's own builds drop them.
 foreach(program ${root}/bin/fxpack ${root}/libexec/xscreensaver/velmira)
@@ -105,6 +105,7 @@ pictures, OBJ models and scene descriptions into their records.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_FX_BUILT_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_FX_OBJCOPY ${CMAKE_OBJCOPY})
+set(CPACK_FX_DEB_DIR ${FX_DEB_DIR})
 set(CPACK_PRE_BUILD_SCRIPTS ${FX_DEB_PREBUILD})
 set(CPACK_STRIP_FILES ON)
 
