@@ -17,19 +17,20 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
+work="$(mktemp -d /tmp/velmira-deb-test.XXXXXX)"
+trap 'rm -rf "$work"' EXIT
 case "${1:-}" in
   *.deb) deb="$1" ;;
-  *) deb="$("$src/scripts/build-deb.sh" "$@" | tail -n 1)" ;;
+  *) "$src/scripts/build-deb.sh" "$@" | tee "$work/build.txt"
+     deb="$(tail -n 1 "$work/build.txt")" ;;
 esac
 if [ ! -f "$deb" ]; then
-  echo "FAIL: scripts/build-deb.sh made no package" >&2
+  echo "FAIL: no package${deb:+ $deb}" >&2
   exit 1
 fi
 "$src/scripts/deps.sh" lintian
 echo "package: $deb ($(stat -c %s "$deb") bytes)"
 
-work="$(mktemp -d /tmp/velmira-deb-test.XXXXXX)"
-trap 'rm -rf "$work"' EXIT
 root="$work/root"
 dpkg -x "$deb" "$root" || { echo "FAIL: dpkg -x" >&2; exit 1; }
 field() { dpkg-deb -f "$deb" "$1"; }
