@@ -1,6 +1,6 @@
 // An image in memory: loaded from picture files, package records or encoded
 // buffers through DevIL, masks taken into its alpha channel, text drawn
-// with FreeType, sampled by meshes, saved back to picture files.
+// with FreeType (GDI on Windows), sampled by meshes, saved back to picture files.
 #pragma once
 
 #include <cstddef>
@@ -10,15 +10,14 @@
 #include "image/pixmap.h"
 
 class FXPackage;
-struct FT_FaceRec_;
 
-// A font for the text operations. Its first member is the font handle (a
-// FreeType face). Heights follow the usual convention of font requests: a
+// A font for the text operations. Its first member is the font handle (the
+// text twin's: a FreeType face, or a GDI font). Heights follow the usual convention of font requests: a
 // negative height is the character (em) height in pixels, a positive one
 // the cell height (ascent plus descent), 0 a default of 16 pixels cell.
 class FXFontGDI {
 public:
-    FT_FaceRec_* face;
+    void* face;
     int32_t height;      // as requested
     int32_t ascent;      // pixels from the top of a line to the baseline
     int32_t cellHeight;  // pixels of one line: the measured text height

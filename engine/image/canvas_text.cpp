@@ -1,8 +1,6 @@
-// Text into canvases with FreeType: one line, white coverage on black, the
-// line as high as the font's cell and as wide as the glyphs' advances.
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
+// Text into canvases: one line, white coverage on black, the line as high as
+// the font's cell and as wide as the glyphs' advances. The glyphs come from
+// the text twin (canvas_text.h): FreeType, or GDI on Windows.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "base/platform.h"
 #include "base/trace.h"
 #include "image/canvas.h"
+#include "image/canvas_text.h"
 #include "math/3dmath.h"
 
 namespace {
@@ -20,26 +19,6 @@ namespace {
 const char kDefaultFace[] = "truetype/dejavu/DejaVuSans.ttf";
 const char kDefaultFolder[] = "/usr/share/fonts";
 const int kDefaultCell = 16;
-
-FT_Library localLibrary() {
-    static std::once_flag once;
-    static FT_Library lib = nullptr;
-    std::call_once(once, [] {
-        if (FT_Init_FreeType(&lib) != 0) {
-            lib = nullptr;
-            err("FreeType could not be initialised\n");
-        }
-    });
-    return lib;
-}
-
-// FreeType faces are not safe to use from two threads at once, and fonts are
-// shared by whoever draws text.
-// Never destroyed: fonts held by objects of static lifetime lock it at exit.
-std::mutex& localFaceLock() {
-    static std::mutex* m = new std::mutex;
-    return *m;
-}
 
 void localFontsFolder(char* out, int size) {
     const char* t = fxGetTypePath(2);
@@ -110,72 +89,19 @@ void localDecodeWide(const wchar_t* s, std::vector<uint32_t>* out) {
     for (; *s; s++) out->push_back(static_cast<uint32_t>(*s));
 }
 
-// The pen advance of one character in whole pixels; -1 when the glyph could
-// not be loaded (it then takes no room).
-int localAdvance(FT_Face face, uint32_t code, FT_Int32 flags) {
-    FT_UInt gi = FT_Get_Char_Index(face, code);
-    if (FT_Load_Glyph(face, gi, flags) != 0) return -1;
-    return static_cast<int>((face->glyph->advance.x + 32) >> 6);
-}
-
 bool localMeasure(FXFontGDI* font, const std::vector<uint32_t>& codes, int* w, int* h) {
     if (!font || !font->face) return false;
-    int64_t sum = 0;
-    for (uint32_t c : codes) {
-        int a = localAdvance(font->face, c, FT_LOAD_DEFAULT);
-        if (a > 0) sum += a;
-        // Far beyond any picture: the canvas refuses it anyway.
-        if (sum > INT32_MAX / 2) break;
-    }
-    *w = static_cast<int>(sum);
+    *w = static_cast<int>(fxTextAdvances(font, codes));
     *h = font->cellHeight;
     return true;
 }
 
-// Coverage of one line: w x h bytes, 0 for black, 255 for full white.
-void localRender(FXFontGDI* font, const std::vector<uint32_t>& codes, int w, int h, std::vector<uint8_t>* cov) {
-    cov->assign(static_cast<size_t>(w) * h, 0);
-    FT_Face face = font->face;
-    int pen = 0;
-    for (uint32_t c : codes) {
-        FT_UInt gi = FT_Get_Char_Index(face, c);
-        if (FT_Load_Glyph(face, gi, FT_LOAD_DEFAULT) != 0) continue;
-        int adv = static_cast<int>((face->glyph->advance.x + 32) >> 6);
-        if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
-            const FT_Bitmap& bm = face->glyph->bitmap;
-            int left = pen + face->glyph->bitmap_left;
-            int top = font->ascent - face->glyph->bitmap_top;
-            int rows = static_cast<int>(bm.rows), cols = static_cast<int>(bm.width);
-            int pitch = bm.pitch < 0 ? -bm.pitch : bm.pitch;
-            for (int r = 0; r < rows && bm.buffer; r++) {
-                int y = top + r;
-                if (y < 0 || y >= h) continue;
-                // A negative pitch means the rows run bottom-up in memory.
-                const uint8_t* src = bm.buffer + static_cast<int64_t>(bm.pitch < 0 ? rows - 1 - r : r) * pitch;
-                uint8_t* dst = cov->data() + static_cast<size_t>(y) * w;
-                for (int k = 0; k < cols; k++) {
-                    int x = left + k;
-                    if (x < 0 || x >= w) continue;
-                    uint8_t v;
-                    if (bm.pixel_mode == FT_PIXEL_MODE_GRAY) {
-                        v = src[k];
-                        if (bm.num_grays != 256 && bm.num_grays > 1) v = static_cast<uint8_t>(v * 255 / (bm.num_grays - 1));
-                    } else if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
-                        v = (src[k >> 3] & (0x80 >> (k & 7))) ? 255 : 0;
-                    } else if (bm.pixel_mode == FT_PIXEL_MODE_BGRA) {
-                        v = src[4 * k + 3];
-                    } else {
-                        continue;
-                    }
-                    if (v > dst[x]) dst[x] = v;
-                }
-            }
-        }
-        pen += adv;
-    }
-}
-
 }  // namespace
+
+std::mutex& fxTextLock() {
+    static std::mutex* m = new std::mutex;
+    return *m;
+}
 
 const char* fxDefaultFontFile() {
     static char path[FXStr::kSize];
@@ -194,8 +120,8 @@ FXFontGDI::~FXFontGDI() { Destroy(); }
 
 void FXFontGDI::Destroy() {
     if (face) {
-        std::lock_guard<std::mutex> g(localFaceLock());
-        FT_Done_Face(face);
+        std::lock_guard<std::mutex> g(fxTextLock());
+        fxTextCloseFace(this);
     }
     face = nullptr;
     height = ascent = cellHeight = 0;
@@ -203,8 +129,6 @@ void FXFontGDI::Destroy() {
 
 bool FXFontGDI::Create(const char* file, int h) {
     Destroy();
-    FT_Library lib = localLibrary();
-    if (!lib) return false;
     if (h < -4096 || h > 4096) {
         err("font height %d refused\n", h);
         return false;
@@ -215,52 +139,22 @@ bool FXFontGDI::Create(const char* file, int h) {
     } else {
         fxNativePath(file, path, sizeof path);
         if (!fxPlatformPathExists(path)) {
+            // Relative to the system font folder, else to the folder the
+            // default face comes from (where the system folder lacks it).
             char folder[FXStr::kSize];
             localFontsFolder(folder, sizeof folder);
-            char joined[FXStr::kSize];
+            char joined[FXStr::kSize], native[FXStr::kSize];
             localJoin(joined, sizeof joined, folder, file);
             fxNativePath(joined, path, sizeof path);
+            localJoin(joined, sizeof joined, kDefaultFolder, file);
+            fxNativePath(joined, native, sizeof native);
+            if (!fxPlatformPathExists(path) && fxPlatformPathExists(native)) snprintf(path, sizeof path, "%s", native);
         }
     }
-    std::lock_guard<std::mutex> g(localFaceLock());
-    FT_Face f = nullptr;
-    if (FT_New_Face(lib, path, 0, &f) != 0) {
-        err("font %s could not be opened\n", path);
-        return false;
-    }
     if (h == 0) h = kDefaultCell;
-    FT_Error e;
-    if (h < 0) {
-        e = FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(-h));
-    } else {
-        FT_Size_RequestRec req;
-        memset(&req, 0, sizeof req);
-        req.type = FT_SIZE_REQUEST_TYPE_CELL;
-        req.height = static_cast<FT_Long>(h) * 64;
-        e = FT_Request_Size(f, &req);
-    }
-    if (e != 0) {
-        err("font %s has no size %d\n", path, h);
-        FT_Done_Face(f);
-        return false;
-    }
-    const FT_Size_Metrics& m = f->size->metrics;
-    int asc = static_cast<int>((m.ascender + 63) >> 6);
-    int desc = static_cast<int>((-m.descender + 63) >> 6);
-    if (h > 0) {
-        // A cell request fixes the line height; the baseline divides it in
-        // the face's own proportion.
-        int units = f->ascender - f->descender;
-        if (FT_IS_SCALABLE(f) && units > 0)
-            asc = static_cast<int>(std::lround(static_cast<double>(h) * f->ascender / units));
-        if (asc > h) asc = h;
-        cellHeight = h;
-    } else {
-        cellHeight = asc + desc;
-    }
-    face = f;
+    std::lock_guard<std::mutex> g(fxTextLock());
+    if (!fxTextOpenFace(this, path, h)) return false;
     height = h;
-    ascent = asc;
     return true;
 }
 
@@ -270,11 +164,11 @@ bool FXCanvas::TextFromCodes(const uint32_t* codes, int n, FXFontGDI* font, floa
     std::vector<uint8_t> cov;
     int w = 0, h = 0;
     {
-        std::lock_guard<std::mutex> g(localFaceLock());
+        std::lock_guard<std::mutex> g(fxTextLock());
         if (!localMeasure(font, v, &w, &h)) return false;
         if (w == 0 || h == 0) return false;
         if (!pixmap.Realloc(w, h)) return false;
-        localRender(font, v, w, h, &cov);
+        fxTextRender(font, v, w, h, &cov);
     }
     float col[4] = {rgba[0], rgba[1], rgba[2], rgba[3]};
     for (float& x : col)
@@ -321,7 +215,7 @@ bool FXCanvas::GetTextSize(const char* text, FXFontGDI* font, int* w, int* h) {
     std::vector<uint32_t> codes;
     localDecodeNarrow(text, &codes);
     int tw = 0, th = 0;
-    std::lock_guard<std::mutex> g(localFaceLock());
+    std::lock_guard<std::mutex> g(fxTextLock());
     if (!localMeasure(font, codes, &tw, &th)) return false;
     if (w) *w = tw;
     if (h) *h = th;
@@ -333,7 +227,7 @@ bool FXCanvas::GetTextWSize(const fxwchar* text, FXFontGDI* font, int* w, int* h
     std::vector<uint32_t> codes;
     localDecodeUtf16(text ? text : kEmpty, &codes);
     int tw = 0, th = 0;
-    std::lock_guard<std::mutex> g(localFaceLock());
+    std::lock_guard<std::mutex> g(fxTextLock());
     if (!localMeasure(font, codes, &tw, &th)) return false;
     if (w) *w = tw;
     if (h) *h = th;
@@ -344,7 +238,7 @@ bool FXCanvas::GetTextWSize(const wchar_t* text, FXFontGDI* font, int* w, int* h
     std::vector<uint32_t> codes;
     localDecodeWide(text ? text : L"", &codes);
     int tw = 0, th = 0;
-    std::lock_guard<std::mutex> g(localFaceLock());
+    std::lock_guard<std::mutex> g(fxTextLock());
     if (!localMeasure(font, codes, &tw, &th)) return false;
     if (w) *w = tw;
     if (h) *h = th;

@@ -47,29 +47,38 @@ enum : unsigned {
     FX_ILU_SCALE_BELL = 0x2606,
 };
 
-typedef void (*FXilInit)();
-typedef void (*FXilShutDown)();
-typedef FXILboolean (*FXilEnable)(FXILenum mode);
-typedef FXILboolean (*FXilDisable)(FXILenum mode);
-typedef void (*FXilSetInteger)(FXILenum mode, FXILint param);
-typedef void (*FXilGenImages)(FXILsizei num, FXILuint* images);
-typedef void (*FXilDeleteImages)(FXILsizei num, const FXILuint* images);
-typedef void (*FXilBindImage)(FXILuint image);
-typedef FXILint (*FXilGetInteger)(FXILenum mode);
-typedef FXILboolean (*FXilLoadImage)(const char* fileName);
-typedef FXILboolean (*FXilLoadL)(FXILenum type, const void* lump, FXILuint size);
-typedef FXILboolean (*FXilSaveImage)(const char* fileName);
-typedef FXILuint (*FXilCloneCurImage)();
-typedef FXILboolean (*FXilConvertImage)(FXILenum destFormat, FXILenum destType);
-typedef FXILuint (*FXilCopyPixels)(FXILuint xOff, FXILuint yOff, FXILuint zOff, FXILuint width, FXILuint height,
-                                   FXILuint depth, FXILenum format, FXILenum type, void* data);
-typedef void (*FXilSetPixels)(FXILint xOff, FXILint yOff, FXILint zOff, FXILuint width, FXILuint height,
-                              FXILuint depth, FXILenum format, FXILenum type, void* data);
-typedef FXILubyte* (*FXilGetData)();
-typedef FXILboolean (*FXiluScale)(FXILuint width, FXILuint height, FXILuint depth);
-typedef void (*FXiluImageParameter)(FXILenum pname, FXILenum param);
-typedef FXILboolean (*FXilTexImage)(FXILuint width, FXILuint height, FXILuint depth, FXILubyte numChannels,
-                                    FXILenum format, FXILenum type, void* data);
+// DevIL's calling convention (its ILAPIENTRY): __stdcall on 32-bit Windows,
+// the platform's default everywhere else.
+#if defined(_WIN32) && !defined(_WIN64)
+#define FX_ILAPIENTRY __stdcall
+#else
+#define FX_ILAPIENTRY
+#endif
+
+typedef void (FX_ILAPIENTRY* FXilInit)();
+typedef void (FX_ILAPIENTRY* FXilShutDown)();
+typedef FXILboolean (FX_ILAPIENTRY* FXilEnable)(FXILenum mode);
+typedef FXILboolean (FX_ILAPIENTRY* FXilDisable)(FXILenum mode);
+typedef void (FX_ILAPIENTRY* FXilSetInteger)(FXILenum mode, FXILint param);
+typedef void (FX_ILAPIENTRY* FXilGenImages)(FXILsizei num, FXILuint* images);
+typedef void (FX_ILAPIENTRY* FXilDeleteImages)(FXILsizei num, const FXILuint* images);
+typedef void (FX_ILAPIENTRY* FXilBindImage)(FXILuint image);
+typedef FXILint (FX_ILAPIENTRY* FXilGetInteger)(FXILenum mode);
+typedef FXILboolean (FX_ILAPIENTRY* FXilLoadImage)(const char* fileName);
+typedef FXILboolean (FX_ILAPIENTRY* FXilLoadL)(FXILenum type, const void* lump, FXILuint size);
+typedef FXILboolean (FX_ILAPIENTRY* FXilSaveImage)(const char* fileName);
+typedef FXILuint (FX_ILAPIENTRY* FXilCloneCurImage)();
+typedef FXILboolean (FX_ILAPIENTRY* FXilConvertImage)(FXILenum destFormat, FXILenum destType);
+typedef FXILuint (FX_ILAPIENTRY* FXilCopyPixels)(FXILuint xOff, FXILuint yOff, FXILuint zOff, FXILuint width,
+                                                 FXILuint height, FXILuint depth, FXILenum format, FXILenum type,
+                                                 void* data);
+typedef void (FX_ILAPIENTRY* FXilSetPixels)(FXILint xOff, FXILint yOff, FXILint zOff, FXILuint width, FXILuint height,
+                                            FXILuint depth, FXILenum format, FXILenum type, void* data);
+typedef FXILubyte* (FX_ILAPIENTRY* FXilGetData)();
+typedef FXILboolean (FX_ILAPIENTRY* FXiluScale)(FXILuint width, FXILuint height, FXILuint depth);
+typedef void (FX_ILAPIENTRY* FXiluImageParameter)(FXILenum pname, FXILenum param);
+typedef FXILboolean (FX_ILAPIENTRY* FXilTexImage)(FXILuint width, FXILuint height, FXILuint depth,
+                                                  FXILubyte numChannels, FXILenum format, FXILenum type, void* data);
 
 // Handles of the loaded libraries; null when not loaded.
 extern void* ilDLL;

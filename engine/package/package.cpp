@@ -437,7 +437,7 @@ bool FXPackage::Load(const char* path) {
     if (fread(head, 1, 9, f) == 9 && memcmp(head + 4, "pck01", 5) == 0 && fseek(f, 0, SEEK_END) == 0)
         total = ftell(f);
     // Offsets and sizes are int32: a larger body cannot be addressed.
-    if (total < 9 || total - 4 > static_cast<long>(INT32_MAX) + FXStr::kSize || fseek(f, 0, SEEK_SET) != 0) {
+    if (total < 9 || total - 4 > static_cast<long long>(INT32_MAX) + FXStr::kSize || fseek(f, 0, SEEK_SET) != 0) {
         loadInfo.fileSize = total;
         fclose(f);
         return false;

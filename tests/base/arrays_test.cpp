@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -104,6 +105,26 @@ TEST(FXArray, LyingCountsNeitherAllocateHugeNorReadPastTheEnd) {
     EXPECT_EQ(fl.data[0], 1.0f);
 }
 
+// A file, or a pipe from a program that copies it.
+FILE* Open(const std::string& path, bool pipe) {
+    if (!pipe) return fopen(path.c_str(), "rb");
+#ifdef _WIN32
+    std::string native = path;
+    std::replace(native.begin(), native.end(), '/', '\\');
+    return _popen(("type \"" + native + "\"").c_str(), "rb");
+#else
+    return popen(("cat " + path).c_str(), "r");
+#endif
+}
+
+void Close(FILE* f, bool pipe) {
+#ifdef _WIN32
+    pipe ? _pclose(f) : fclose(f);
+#else
+    pipe ? pclose(f) : fclose(f);
+#endif
+}
+
 // The rest of a file or of a pipe (which cannot tell its size), whole or
 // nothing when it passes the limit.
 TEST(FXArray, ReadRestTakesTheRestOfFilesAndPipesUpToALimit) {
@@ -111,18 +132,18 @@ TEST(FXArray, ReadRestTakesTheRestOfFilesAndPipesUpToALimit) {
     for (bool pipe : {false, true}) {
         fxtest::TempDir dir;
         fxtest::WriteFile(dir.File("f"), bytes);
-        FILE* f = pipe ? popen(("cat " + dir.File("f")).c_str(), "r") : fopen(dir.File("f").c_str(), "rb");
+        FILE* f = Open(dir.File("f"), pipe);
         ASSERT_NE(f, nullptr);
         char head[4];
         ASSERT_EQ(fread(head, 1, 4, f), 4u);
         std::vector<uint8_t> rest;
         EXPECT_TRUE(fxReadRest(f, &rest));
         EXPECT_EQ(std::string(rest.begin(), rest.end()), bytes.substr(4)) << pipe;
-        pipe ? pclose(f) : fclose(f);
-        f = pipe ? popen(("cat " + dir.File("f")).c_str(), "r") : fopen(dir.File("f").c_str(), "rb");
+        Close(f, pipe);
+        f = Open(dir.File("f"), pipe);
         EXPECT_FALSE(fxReadRest(f, &rest, bytes.size() - 1));
         EXPECT_TRUE(rest.empty());
-        pipe ? pclose(f) : fclose(f);
+        Close(f, pipe);
     }
 }
 

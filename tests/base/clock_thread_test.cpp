@@ -5,8 +5,12 @@
 #include <chrono>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sched.h>
 #include <sys/resource.h>
+#endif
 
 #include "../support/testutil.h"
 #include "base/other.h"
@@ -111,6 +115,74 @@ void Idle(void* p) {
     while (!s->stop) fxSleep(0.001);
 }
 
+}  // namespace
+
+#ifdef _WIN32
+// The multimedia counter's 32-bit wraps go into the high bits; a reading a
+// racing thread took a little earlier never moves the clock back.
+uint64_t fxW32UnwrapMs(uint64_t last, uint32_t now);  // other_w32.cpp
+#endif
+
+namespace {
+
+#ifdef _WIN32
+
+TEST(Clock, TheSystemCountersWrapsAreCountedInto64Bits) {
+    const uint64_t k = 0x100000000ull;
+    struct Row {
+        uint64_t last;
+        uint32_t now;
+        uint64_t want;
+    } rows[] = {
+        {0, 5, 5},
+        {0xFFFFFFF0ull, 0x10, k + 0x10},            // the first wrap
+        {3 * k + 0xFFFFFF00ull, 0x20, 4 * k + 0x20},  // a later one
+        {k + 1000, 999, k + 1000},                   // a step back is no wrap
+        {k + 0x90000000ull, 0x10000000u, k + 0x90000000ull},
+        {k + 0x90000000ull, 0x0FFFFFFFu, 2 * k + 0x0FFFFFFFull},  // more than half the range back
+    };
+    for (const Row& r : rows) EXPECT_EQ(fxW32UnwrapMs(r.last, r.now), r.want) << r.last << " " << r.now;
+    uint64_t a = fxGetTimeMs();
+    fxSleep(0.05);
+    uint64_t b = fxGetTimeMs();
+    EXPECT_TRUE(b - a >= 49 && b - a < 1000) << a << " " << b;
+}
+
+// The thread's priority as the system reports it, through its id.
+int ThreadPriorityOf(uint32_t id) {
+    HANDLE h = OpenThread(THREAD_QUERY_INFORMATION, FALSE, id);
+    int p = h ? GetThreadPriority(h) : THREAD_PRIORITY_ERROR_RETURN;
+    if (h) CloseHandle(h);
+    return p;
+}
+
+// A raised request must not take time from the desktop: never the real-time
+// class, never more than normal.
+TEST(Priority, ARaisedRequestNeverTakesARealTimeClassNorMoreThanNormal) {
+    Idler idler;
+    void* t = fxCreateThread(Idle, &idler);
+    ASSERT_NE(t, nullptr);
+    while (!idler.id) fxSleep(0.001);
+    struct Row {
+        int request, want;
+    } rows[] = {{1, THREAD_PRIORITY_NORMAL}, {-1, THREAD_PRIORITY_LOWEST}, {0, THREAD_PRIORITY_NORMAL}};
+    for (const Row& r : rows) {
+        fxSetThreadPriority(t, r.request);
+        EXPECT_EQ(ThreadPriorityOf(idler.id), r.want) << r.request;
+    }
+    idler.stop = true;
+    EXPECT_TRUE(fxWaitThread(t, 5.0));
+    fxDestroyThread(t);
+    struct AppRow {
+        int request;
+        DWORD want;
+    } apps[] = {{1, NORMAL_PRIORITY_CLASS}, {-1, BELOW_NORMAL_PRIORITY_CLASS}, {0, NORMAL_PRIORITY_CLASS}};
+    for (const AppRow& r : apps) {
+        fxSetAppPriority(r.request);
+        EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), r.want) << r.request;
+    }
+}
+#else
 // Run as root, a raised request must still not take time from the desktop,
 // nor more than the process was started with (a daemon nices its hacks).
 TEST(Priority, ARaisedRequestNeverTakesARealTimeClassNorMoreThanNormal) {
@@ -132,5 +204,6 @@ TEST(Priority, ARaisedRequestNeverTakesARealTimeClassNorMoreThanNormal) {
     EXPECT_GE(getpriority(PRIO_PROCESS, 0), 5);
     fxSetAppPriority(0);  // may be refused without privilege; must not fail
 }
+#endif
 
 }  // namespace

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <direct.h>
+#include <stdlib.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <string>
@@ -14,6 +19,25 @@
 namespace {
 
 std::string S(const char* p) { return p ? p : "(null)"; }
+
+// The current folder as the system names it after changing into path:
+// absolute, in the system's separators (on Windows with its drive).
+std::string Abs(const std::string& path) {
+#ifdef _WIN32
+    char full[4096];
+    return _fullpath(full, path.c_str(), sizeof full) ? full : "";
+#else
+    return path;
+#endif
+}
+
+#ifdef _WIN32
+int MakeDir(const std::string& p) { return _mkdir(p.c_str()); }
+#define getcwd _getcwd
+#define chdir _chdir
+#else
+int MakeDir(const std::string& p) { return mkdir(p.c_str(), 0755); }
+#endif
 
 TEST(Paths, TypePathsEndInTheirOwnKindOfSeparator) {
     std::string longPath = "/" + std::string(258, 'd');  // 259 characters still get theirs
@@ -66,18 +90,18 @@ TEST(Paths, CombineRelativeExtensionAndName) {
 TEST(Paths, CurrentFolderWithEitherSeparator) {
     fxtest::TempDir dir;
     std::string sub = dir.File("in side");
-    ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+    ASSERT_EQ(MakeDir(sub), 0);
     char old[4096];
     ASSERT_NE(getcwd(old, sizeof old), nullptr);
     std::string back = sub;
     std::replace(back.begin(), back.end(), '/', '\\');
     ASSERT_TRUE(fxSetActPath(back.c_str()));
-    EXPECT_EQ(S(fxGetActPath()), sub + "/");
+    EXPECT_EQ(S(fxGetActPath()), Abs(sub) + fxtest::kNativeSep);
     ASSERT_TRUE(fxSetActPath(dir.path().c_str()));
-    EXPECT_EQ(S(fxGetActPath()), dir.path() + "/");
+    EXPECT_EQ(S(fxGetActPath()), Abs(dir.path()) + fxtest::kNativeSep);
     fxSetTypePath(1, dir.path().c_str());
     EXPECT_TRUE(fxSetSubPath(1, "\\in side"));
-    EXPECT_EQ(S(fxGetActPath()), sub + "/");
+    EXPECT_EQ(S(fxGetActPath()), Abs(sub) + fxtest::kNativeSep);
     EXPECT_TRUE(fxSetPath(1));
     EXPECT_TRUE(fxPathExists("in side"));
     EXPECT_TRUE(fxPathExists((dir.path() + "\\in side").c_str()));

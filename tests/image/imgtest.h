@@ -22,8 +22,13 @@ namespace imgtest {
 using fxtest::Count;
 using fxtest::TraceCapture;
 
+#ifdef _WIN32
+// Under Wine the build machine's ImageMagick runs through its shell.
+inline bool Convert(const std::string& args) { return fxtest::HostShell("convert " + args) == 0; }
+#else
 // Runs convert with the arguments; true when it succeeded.
 inline bool Convert(const std::string& args) { return system(("convert " + args + " >/dev/null 2>&1").c_str()) == 0; }
+#endif
 
 // A w x h picture of four quadrants: red top left, green top right, blue
 // bottom left, white bottom right. prefix: an ImageMagick format prefix such
@@ -41,9 +46,15 @@ inline bool MakeQuadrants(const std::string& path, int w, int h, const std::stri
 
 // ImageMagick's description of a picture file, in the given format.
 inline std::string Info(const std::string& path, const std::string& format) {
-    FILE* p = popen(("convert '" + path + "' -auto-orient -format '" + format + "' info:").c_str(), "r");
+    const std::string cmd = "convert '" + path + "' -auto-orient -format '" + format + "' info:";
+#ifdef _WIN32
+    std::string s;
+    fxtest::HostShell(cmd, &s);
+#else
+    FILE* p = popen(cmd.c_str(), "r");
     std::string s = p ? fxtest::Drain(p) : "";
     if (p) pclose(p);
+#endif
     return s;
 }
 
@@ -131,7 +142,7 @@ class DevilTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fxSetDevilLibraryNames(nullptr, nullptr);
-        ASSERT_TRUE(fxLoadDevil()) << "DevIL (libdevil1c2) must be installed";
+        ASSERT_TRUE(fxLoadDevil()) << "DevIL (libdevil1c2; DevIL.dll beside the program on Windows) must be installed";
     }
     std::string F(const std::string& name) const { return dir_.File(name); }
     // A file of the bytes; its path.

@@ -52,7 +52,7 @@ TEST_F(FxpackTool, BuildWritesTheFormatAndNames) {
                         P("names.h") + " " + P("out.dat") + " " + P("a.png") + " " + P("b.obj"));
         ASSERT_EQ(r.status, 0) << r.out;
         EXPECT_EQ(ReadFile(P("out.dat")), PackageFile({{0, 1066, "PNGDATA"}, {1, -1, "vertices"}}, scramble));
-        EXPECT_EQ(ReadFile(P("names.h")), "#define FXNAME_A_PNG  0\n#define FXNAME_B_OBJ  1\n");
+        EXPECT_EQ(fxtest::ReadText(P("names.h")), "#define FXNAME_A_PNG  0\n#define FXNAME_B_OBJ  1\n");
         EXPECT_EQ(ReadFile(P("names.dat")), Le32({2}) + Str(P("a.png")) + Str(P("b.obj")));
     }
 }

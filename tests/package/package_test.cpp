@@ -76,7 +76,7 @@ TEST_F(Package, NamesAsHeaderLinesAndAsAStringList) {
     p.nameServer.base = 3;
     for (const char* n : names) p.nameServer.BuildId(n);
     ASSERT_TRUE(p.SaveNamesCpp(P("names.h").c_str()));
-    EXPECT_EQ(ReadFile(P("names.h")),
+    EXPECT_EQ(fxtest::ReadText(P("names.h")),  // a text file: CR LF on Windows
               "#define FXNAME_CD__1__PNG  3\n#define FXNAME_PICTURE_1_JPG  4\n#define FXNAME_A_B__C__TGA  5\n");
     ASSERT_TRUE(p.SaveNames(P("n.dat").c_str()));
     EXPECT_EQ(ReadFile(P("n.dat")), Le32({3}) + Str(names[0]) + Str(names[1]) + Str(names[2]));

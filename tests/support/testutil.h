@@ -7,16 +7,101 @@
 #include <initializer_list>
 #include <string>
 
+#ifdef _WIN32
+#include <direct.h>
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include "base/trace.h"
 
 namespace fxtest {
 
+#ifdef _WIN32
+// The Windows tests run under Wine, whose current drive (Z:) is the build
+// machine's root: "/tmp/..." names the same folder for the program and for
+// the build machine's tools (ImageMagick) the tests check pictures with.
+inline std::string MakeTemp() {
+    _mkdir("/tmp");
+    unsigned seed = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                    (static_cast<unsigned>(GetCurrentProcessId()) << 16);
+    for (int i = 0; i < 100; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        std::string p = "/tmp/fxtest-" + std::to_string(seed % 1000000u);
+        if (_mkdir(p.c_str()) == 0) return p;
+    }
+    return "/tmp";
+}
+
+// Runs a command line with the build machine's /bin/sh (Wine starts Unix
+// programs, but gives no handle to wait on: the shell leaves its status in a
+// file). The status, and the standard output in out.
+inline int HostShell(const std::string& cmd, std::string* out = nullptr) {
+    static int serial = 0;
+    std::string base = "/tmp/fxtest-sh-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(serial++);
+    std::string script = cmd + " >'" + base + ".out' 2>/dev/null; echo $? >'" + base + ".st~'; mv '" + base + ".st~' '" +
+                         base + ".st'";
+    std::string line = "Z:\\bin\\sh -c \"";
+    for (char c : script) {
+        if (c == '"' || c == '\\') line += '\\';
+        line += c;
+    }
+    line += '"';
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return -1;
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    if (pi.hThread) CloseHandle(pi.hThread);
+    int status = -1;
+    for (int waited = 0; waited < 120000; waited += 5) {
+        if (FILE* f = fopen((base + ".st").c_str(), "r")) {
+            if (fscanf(f, "%d", &status) != 1) status = -1;
+            fclose(f);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (out) {
+        out->clear();
+        if (FILE* f = fopen((base + ".out").c_str(), "rb")) {
+            char buf[4096];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
+            fclose(f);
+        }
+    }
+    remove((base + ".out").c_str());
+    remove((base + ".st").c_str());
+    return status;
+}
+#endif
+
+// The separator of the paths the system hands back (current folder,
+// temporary folders).
+#ifdef _WIN32
+const char kNativeSep = '\\';
+#else
+const char kNativeSep = '/';
+#endif
+
 // A fresh folder under the system's temporary folder, removed at the end.
 class TempDir {
 public:
+#ifdef _WIN32
+    TempDir() : path_(MakeTemp()) {}
+    ~TempDir() {
+        std::error_code ec;
+        if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
+    }
+#else
     TempDir() {
         char tmpl[] = "/tmp/fxtest-XXXXXX";
         const char* d = mkdtemp(tmpl);
@@ -25,6 +110,7 @@ public:
     ~TempDir() {
         if (path_ != "/tmp") (void)!system(("rm -rf '" + path_ + "'").c_str());
     }
+#endif
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
@@ -43,6 +129,15 @@ inline std::string Drain(FILE* f) {
 
 inline std::string ReadFile(const std::string& path) {
     FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return "";
+    std::string s = Drain(f);
+    fclose(f);
+    return s;
+}
+
+// A text file as the C library reads text: Windows line ends become "\n".
+inline std::string ReadText(const std::string& path) {
+    FILE* f = fopen(path.c_str(), "r");
     if (!f) return "";
     std::string s = Drain(f);
     fclose(f);
@@ -84,6 +179,20 @@ struct ToolRun {
     std::string out;
 };
 
+#ifdef _WIN32
+// The command interpreter takes the program's path with backslashes only.
+inline ToolRun RunTool(const std::string& program, const std::string& args) {
+    ToolRun r{-1, ""};
+    std::string exe = program;
+    for (char& c : exe)
+        if (c == '/') c = '\\';
+    FILE* p = _popen(("\"" + exe + "\" " + args + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    r.out = Drain(p);
+    r.status = _pclose(p);
+    return r;
+}
+#else
 inline ToolRun RunTool(const std::string& program, const std::string& args) {
     ToolRun r{-1, ""};
     FILE* p = popen((program + " " + args + " 2>&1").c_str(), "r");
@@ -93,6 +202,7 @@ inline ToolRun RunTool(const std::string& program, const std::string& args) {
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
 }
+#endif
 
 inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -112,7 +222,7 @@ public:
     ~TraceCapture() { fxCloseTraces(); }
     std::string Stop() {
         fxCloseTraces();
-        return ReadFile(path_);
+        return ReadText(path_);
     }
 
 private:

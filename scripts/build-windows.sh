@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the Windows layers with mingw-w64 from this tree, and tests them:
+#
+#   scripts/build-windows.sh x86_64|i686 [BUILD_DIR]
+#
+# Configures and builds into BUILD_DIR (default build-windows-ARCH beside the
+# sources); for x86_64 runs the tests there under wine64 (no display needed).
+# There is no 32-bit Wine here: i686 is compiled and linked only.
+# DevIL.dll and ILU.dll are built once into the build folder (a few minutes);
+# FX_DEVIL_DIR=folder names a folder that holds them already.
+#
+# TODO: the Windows window-system twins (display, capture, GL device, host),
+# then velmira.scr and its dist/ folder with the DLLs.
+set -euo pipefail
+arch=${1:?usage: build-windows.sh x86_64|i686 [BUILD_DIR]}
+case "$arch" in x86_64|i686) ;; *) echo "ARCH must be x86_64 or i686" >&2; exit 2;; esac
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=${2:-$src/build-windows-$arch}
+jobs=${JOBS:-2}
+
+args=(-S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-$arch.cmake")
+[ -n "${FX_DEVIL_DIR:-}" ] && args+=(-DFX_DEVIL_DIR="$FX_DEVIL_DIR")
+start=$(date +%s)
+cmake "${args[@]}"
+cmake --build "$build" -j "$jobs"
+echo "build-windows ($arch): built in $(( $(date +%s) - start )) s"
+if [ "$arch" = x86_64 ]; then
+    start=$(date +%s)
+    (cd "$build" && ctest -j "$jobs" --output-on-failure)
+    echo "build-windows ($arch): tested in $(( $(date +%s) - start )) s"
+fi
