@@ -243,3 +243,17 @@ private:
 #ifndef FX_UNDER_TSAN
 #define FX_UNDER_TSAN 0
 #endif
+
+// The address sanitizer runs the content builder several times slower: the
+// tests that only repeat its whole run (for sameness, or to fail at its very
+// end) are left to the plain build.
+#if defined(__SANITIZE_ADDRESS__)
+#define FX_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FX_UNDER_ASAN 1
+#endif
+#endif
+#ifndef FX_UNDER_ASAN
+#define FX_UNDER_ASAN 0
+#endif
