@@ -56,6 +56,16 @@ bool localSetPixelFormat(HDC dc) {
     return format != 0 && SetPixelFormat(dc, format, &pfd);
 }
 
+// A top-level window of this process (the full-screen window) is drawn into
+// itself: a child's pixels reach the screen only through the window-system's
+// compositing under Wine, which leaves a child made while its window was
+// hidden off the screen.
+bool localOwnTopLevel(HWND w) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    return pid == GetCurrentProcessId() && !(GetWindowLongPtrA(w, GWL_STYLE) & WS_CHILD);
+}
+
 }  // namespace
 
 bool fxglPlatCreate(FXGL* gl, void* window) {
@@ -73,8 +83,11 @@ bool fxglPlatCreate(FXGL* gl, void* window) {
         err("FXGL::CreateChild -> cannot register the drawing window's class (error %lu)\n", GetLastError());
         return false;
     }
-    HWND child = CreateWindowExA(0, kChildClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
-                                 gl->viewWidth, gl->viewHeight, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND child = localOwnTopLevel(parent)
+                     ? parent
+                     : CreateWindowExA(0, kChildClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
+                                       0, gl->viewWidth, gl->viewHeight, parent, nullptr, GetModuleHandleA(nullptr),
+                                       nullptr);
     if (!child) {
         err("FXGL::CreateChild -> cannot create the drawing window (error %lu)\n", GetLastError());
         return false;
@@ -115,8 +128,8 @@ void fxglPlatRelease(FXGL* gl) {
     if (child && IsWindow(child)) {
         if (gl->deviceContext) ReleaseDC(child, Dc(gl));
         // Only the thread that made a window may destroy it; from another
-        // it is asked to close.
-        if (!DestroyWindow(child)) PostMessageA(child, WM_CLOSE, 0, 0);
+        // it is asked to close. A window drawn into itself is its owner's.
+        if (child != Win(gl->hostWindow) && !DestroyWindow(child)) PostMessageA(child, WM_CLOSE, 0, 0);
     }
     gl->renderContext = nullptr;
     gl->glWindow = nullptr;
