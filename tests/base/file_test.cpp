@@ -157,3 +157,29 @@ TEST(Folders, NestedFoldersFollowTheUmaskTemporaryOnesArePrivate) {
 }
 
 }  // namespace
+
+namespace {
+
+// A place for the user's files: a folder of the user's own that the process
+// may write into; a file or a missing path is none.
+TEST(Folders, OwnFoldersAreTheUsersWritableOnes) {
+    fxtest::TempDir dir;
+    fxtest::WriteFile(dir.File("file"), "x");
+    struct Row {
+        std::string path;
+        bool own, writable;
+    } rows[] = {
+        {dir.path(), true, true},
+        {dir.path() + "\\", true, true},
+        {dir.File("file"), false, true},
+        {dir.File("missing"), false, false},
+        {"", false, false},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(fxIsOwnFolder(r.path.c_str()), r.own) << r.path;
+        EXPECT_EQ(fxCanWrite(r.path.c_str()), r.writable) << r.path;
+    }
+    EXPECT_FALSE(fxIsOwnFolder(nullptr) || fxCanWrite(nullptr));
+}
+
+}  // namespace
