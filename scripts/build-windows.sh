@@ -8,9 +8,12 @@
 # There is no 32-bit Wine here: i686 is compiled and linked only.
 # DevIL.dll and ILU.dll are built once into the build folder (a few minutes);
 # FX_DEVIL_DIR=folder names a folder that holds them already.
+# The program's icon and demo package come from the content builder, which
+# runs under Wine; the i686 build cannot run it and takes them from another
+# build: FX_DEMO_FROM=other-build/demo/xxdata.dat (velmira.ico beside it),
+# by default the x86_64 build's beside this one when it has drawn them.
 #
-# TODO: the Windows window-system twins (display, capture, GL device, host),
-# then velmira.scr and its dist/ folder with the DLLs.
+# TODO: lay out dist/ (velmira.scr, DevIL.dll, ILU.dll, the demo package).
 set -euo pipefail
 arch=${1:?usage: build-windows.sh x86_64|i686 [BUILD_DIR]}
 case "$arch" in x86_64|i686) ;; *) echo "ARCH must be x86_64 or i686" >&2; exit 2;; esac
@@ -20,6 +23,15 @@ jobs=${JOBS:-2}
 
 args=(-S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-$arch.cmake")
 [ -n "${FX_DEVIL_DIR:-}" ] && args+=(-DFX_DEVIL_DIR="$FX_DEVIL_DIR")
+demo=${FX_DEMO_FROM:-}
+if [ -z "$demo" ] && [ "$arch" = i686 ] && [ -f "$(dirname "$build")/build-windows-x86_64/demo/xxdata.dat" ]; then
+    demo=$(dirname "$build")/build-windows-x86_64/demo/xxdata.dat
+fi
+if [ "$arch" = i686 ] && [ -z "$demo" ]; then
+    echo "build-windows (i686): set FX_DEMO_FROM to a drawn demo package (the x86_64 build's demo/xxdata.dat)" >&2
+    exit 2
+fi
+[ -n "$demo" ] && args+=(-DFX_DEMO_FROM="$demo")
 start=$(date +%s)
 cmake "${args[@]}"
 cmake --build "$build" -j "$jobs"
