@@ -216,7 +216,9 @@ void FXItem::AddDependName(const char* n) {
 
 void FXItem::ForgetItem(FXItem* gone) {
     if (!gone) return;
-    depends.Remove(gone);
+    // Every link to it: two names may have found the same item.
+    for (int i = depends.count - 1; i >= 0; --i)
+        if (depends.data[i] == gone) depends.RemovePos(i);
     for (int i = dependNames.count - 1; i >= 0; --i) {
         FXItem* d = i < dependSlots.count ? static_cast<FXItem*>(dependSlots.data[i]) : nullptr;
         // Also the names left unlinked that name it: they would link to a

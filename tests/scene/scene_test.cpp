@@ -288,6 +288,7 @@ TEST_F(SceneTest, CameraRestsOnceMovesOnAndForgetsDeletedPoints) {
     a->AddDependName("camerapoint2");
     b->AddDependName("ghost");
     b->AddDependName("camerapoint1");
+    b->AddDependName("camerapoint1");  // twice: both links go with it
     b->phaser.duration = 1.0;
     b->phaser.loop = true;  // as a point stored with the phaser's defaults
     s.cameraFirst.Set("camerapoint1");
