@@ -13,7 +13,9 @@
 # build: FX_DEMO_FROM=other-build/demo/xxdata.dat (velmira.ico beside it),
 # by default the x86_64 build's beside this one when it has drawn them.
 #
-# TODO: lay out dist/ (velmira.scr, DevIL.dll, ILU.dll, the demo package).
+# Then lays out the release in dist/windows-ARCH/: velmira.scr (stripped),
+# DevIL.dll, ILU.dll, the demo xxdata.dat, README.txt and the licences of
+# what it ships.
 set -euo pipefail
 arch=${1:?usage: build-windows.sh x86_64|i686 [BUILD_DIR]}
 case "$arch" in x86_64|i686) ;; *) echo "ARCH must be x86_64 or i686" >&2; exit 2;; esac
@@ -41,3 +43,30 @@ if [ "$arch" = x86_64 ]; then
     (cd "$build" && ctest -j "$jobs" --output-on-failure)
     echo "build-windows ($arch): tested in $(( $(date +%s) - start )) s"
 fi
+
+# The release folder, as a user gets it.
+dist="$src/dist/windows-$arch"
+devil=${FX_DEVIL_DIR:-$build/devil-w32}
+third="$src/../shared/third_party"
+rm -rf "$dist"
+mkdir -p "$dist/licenses"
+"$arch-w64-mingw32-strip" -o "$dist/velmira.scr" "$build/app/velmira.scr"
+cp "$devil/DevIL.dll" "$devil/ILU.dll" "$build/demo/xxdata.dat" "$dist/"
+# Windows readers expect CR LF line ends.
+sed 's/$/\r/' "$src/app/data/README-windows.txt" > "$dist/README.txt"
+licence() {  # archive (a pattern), file inside it, name in licenses/
+    local archive
+    for archive in "$third"/$1; do
+        tar -xzOf "$archive" "$2" | sed 's/$/\r/' > "$dist/licenses/$3"
+    done
+}
+licence devil-*.tar.gz devil/DevIL/COPYING DevIL-LGPL-2.1.txt
+licence libjpeg-turbo-*.tar.gz libjpeg-turbo/LICENSE.md libjpeg-turbo.txt
+licence libpng-*.tar.gz libpng/LICENSE.md libpng.txt
+licence zlib-*.tar.gz zlib/LICENSE zlib.txt
+# The C++ runtime and the threads library are linked into velmira.scr.
+for f in /usr/share/doc/gcc-mingw-w64-base/copyright /usr/share/doc/mingw-w64-common/copyright; do
+    [ -f "$f" ] && sed 's/$/\r/' "$f" > "$dist/licenses/$(basename "$(dirname "$f")").txt"
+done
+echo "build-windows ($arch): release in $dist"
+ls -l "$dist"
