@@ -9,27 +9,12 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$top/build}" && pwd)"
 dist="$(cd "${2:-$top/dist/windows-x86_64}" && pwd)"
 secs="${3:-20}"
-wine=${WINE64:-/usr/lib/wine/wine64}
-work="$(mktemp -d /tmp/velmira-wbench.XXXXXX)"
-xpid=""
-cleanup() {
-    WINEPREFIX="$work/prefix" "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
-    [ -n "$xpid" ] && kill "$xpid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-cc -O2 -o "$work/xkey" "$top/tests/windows/xkey.c" -lX11 -lXtst
-exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xpid=$!
-read -r -t 20 num <&3
-export DISPLAY=":$num" WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d;winemenubuilder.exe=d"
-"$wine" wineboot --init >/dev/null 2>&1 || true
-"$(dirname "$wine")/wineserver" -w
+# shellcheck source=tests/windows/wine_session.sh
+. "$top/tests/windows/wine_session.sh"
 mkdir -p "$work/linux" "$work/wine" "$work/home"
 cp "$build/demo/xxdata.dat" "$work/linux/"
 cp "$dist/xxdata.dat" "$work/wine/"
-"$wine" reg add 'HKCU\Software\fenro3d\Screensavers\Velmira' /v path /d "Z:${work//\//\\}\\wine" /f >/dev/null 2>&1
+setpath "$work/wine"
 
 ticks() {  # CPU clock ticks of the processes
     local t=0 p
@@ -44,7 +29,7 @@ run() {  # name log-folder command...
     local name=$1 folder=$2
     shift 2
     local server before after
-    server=$(pgrep -x wineserver || true)
+    server=$(pgrep -x "$(basename "$wineserver")" || true)
     before=$(ticks $server)
     HOME="$work/home" "$@" >/dev/null 2>&1 &
     local pid=$!

@@ -12,27 +12,9 @@
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
 dist=$(cd "${1:-$src/dist/windows-x86_64}" && pwd)
-wine=${WINE64:-/usr/lib/wine/wine64}
-work=$(mktemp -d /tmp/velmira-wine.XXXXXX)
-xpid=""
-cleanup() {
-    WINEPREFIX="$work/prefix" "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
-    [ -n "$xpid" ] && kill "$xpid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 fail() { echo "wine_e2e: FAILED: $*" >&2; exit 1; }
-
-cc -O2 -o "$work/xkey" "$src/tests/windows/xkey.c" -lX11 -lXtst
-
-# A private X server; its number comes back on a pipe.
-exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xpid=$!
-read -r -t 20 num <&3 || fail "Xvfb did not start"
-export DISPLAY=":$num" WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d;winemenubuilder.exe=d"
-"$wine" wineboot --init >/dev/null 2>&1 || true
-"$(dirname "$wine")/wineserver" -w
+# shellcheck source=tests/windows/wine_session.sh
+. "$src/tests/windows/wine_session.sh"
 
 # The desktop: one colour on the root window.
 convert -size 1024x768 'xc:rgb(200,100,50)' "$work/desk.png"
@@ -40,8 +22,6 @@ display -window root "$work/desk.png" || true  # it sets the root and says 1
 
 mkdir -p "$work/data" "$work/empty"
 cp "$dist/xxdata.dat" "$work/data/"
-winpath() { echo "Z:${1//\//\\}"; }
-setpath() { "$wine" reg add 'HKCU\Software\fenro3d\Screensavers\Velmira' /v path /d "$(winpath "$1")" /f >/dev/null 2>&1; }
 
 pixel() {  # x y of the screen: "r g b"
     import -window root "$work/shot.png"
