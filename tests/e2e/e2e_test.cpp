@@ -381,14 +381,7 @@ TEST_F(Program, AForeignWindowEndsOnSigterm) {
 }
 
 TEST_F(Program, PreviewDrawsInsideItsParentAndIgnoresTheMouse) {
-#if defined(__SANITIZE_ADDRESS__)
-    const bool sanitized = true;
-#else
-    const bool sanitized = FX_UNDER_TSAN;
-#endif
-    // Under the optimised sanitizers the program's shut-down here took over
-    // 5 s in CI and is not yet understood; the plain build keeps the check.
-    if (sanitized) GTEST_SKIP() << "shut-down timing is checked in the plain build";
+    if (FX_UNDER_SANITIZER) GTEST_SKIP() << "shut-down timing is checked in the plain build";
     // Ended by its parent's end or a signal, with and without its picture.
     for (auto [picture, bySignal] : {std::pair{true, false}, {false, false}, {false, true}}) {
         SCOPED_TRACE(std::string(picture ? "picture, " : "no picture, ") + (bySignal ? "SIGTERM" : "parent gone"));
