@@ -33,7 +33,8 @@ public:
     void Destroy();
 };
 
-// The default font file: DejaVu Sans in the system font folder.
+// The default font file: DejaVu Sans in the system font folder; empty when
+// there is none, for the system's own face.
 const char* fxDefaultFontFile();
 
 class FXCanvas {

@@ -110,7 +110,11 @@ const char* fxDefaultFontFile() {
     localJoin(path, sizeof path, folder, kDefaultFace);
     char native[FXStr::kSize];
     fxNativePath(path, native, sizeof native);
-    if (!fxPlatformPathExists(native)) localJoin(path, sizeof path, kDefaultFolder, kDefaultFace);
+    if (fxPlatformPathExists(native)) return path;
+    localJoin(path, sizeof path, kDefaultFolder, kDefaultFace);
+    fxNativePath(path, native, sizeof native);
+    // Empty: the system's own face (a Windows without DejaVu).
+    if (!fxPlatformPathExists(native)) path[0] = 0;
     return path;
 }
 

@@ -15,7 +15,9 @@ class FXFontGDI;
 std::mutex& fxTextLock();
 
 // Opens the font file (a native path) with the height rule of FXFontGDI (h is
-// not 0) and fills face, ascent and cellHeight. False, traced, on failure.
+// not 0) and fills face, ascent and cellHeight. An empty path asks for the
+// system's own user-interface face, where the system has one (GDI does).
+// False, traced, on failure.
 bool fxTextOpenFace(FXFontGDI* font, const char* nativePath, int h);
 // Releases the face; the caller clears the members.
 void fxTextCloseFace(FXFontGDI* font);

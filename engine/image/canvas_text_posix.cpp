@@ -40,6 +40,10 @@ int localAdvance(FT_Face face, uint32_t code, FT_Int32 flags) {
 bool fxTextOpenFace(FXFontGDI* font, const char* path, int h) {
     FT_Library lib = localLibrary();
     if (!lib) return false;
+    if (!*path) {
+        err("no font: DejaVu Sans is not installed\n");
+        return false;
+    }
     FT_Face f = nullptr;
     if (FT_New_Face(lib, path, 0, &f) != 0) {
         err("font %s could not be opened\n", path);

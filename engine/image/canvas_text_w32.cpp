@@ -138,13 +138,18 @@ void localFree(LocalFace* f) {
 bool fxTextOpenFace(FXFontGDI* font, const char* path, int h) {
     std::string data;
     LocalNames names;
-    if (!localReadFile(path, &data) || !localReadNames(data, &names)) {
+    // No file: the user-interface face, or whatever TrueType face GDI maps
+    // it to (Wine without Windows fonts maps it to one of the system's).
+    bool system = !*path;
+    if (system) {
+        names.family = L"Segoe UI";
+    } else if (!localReadFile(path, &data) || !localReadNames(data, &names)) {
         err("font %s could not be opened\n", path);
         return false;
     }
     LocalFace* f = new LocalFace{nullptr, nullptr};
     DWORD count = 0;
-    f->resource = AddFontMemResourceEx(&data[0], static_cast<DWORD>(data.size()), nullptr, &count);
+    if (!system) f->resource = AddFontMemResourceEx(&data[0], static_cast<DWORD>(data.size()), nullptr, &count);
     LOGFONTW lf = {};
     // GDI's height convention is the font's: negative the em, positive the cell.
     lf.lfHeight = h;
@@ -154,18 +159,19 @@ bool fxTextOpenFace(FXFontGDI* font, const char* path, int h) {
     lf.lfOutPrecision = OUT_TT_ONLY_PRECIS;
     lf.lfQuality = ANTIALIASED_QUALITY;  // grey edges, not ClearType colours
     wcsncpy(lf.lfFaceName, names.family.c_str(), LF_FACESIZE - 1);
-    if (f->resource && count > 0) f->font = CreateFontIndirectW(&lf);
+    if (system || (f->resource && count > 0)) f->font = CreateFontIndirectW(&lf);
     TEXTMETRICW tm;
     wchar_t chosen[LF_FACESIZE] = L"";
     bool ok = false;
     if (f->font) {
         LocalDC dc(f->font);
         // GDI falls back to another face silently; only the file's own counts.
-        ok = dc.get() && GetTextFaceW(dc.get(), LF_FACESIZE, chosen) > 0 && _wcsicmp(chosen, lf.lfFaceName) == 0 &&
-             GetTextMetricsW(dc.get(), &tm);
+        ok = dc.get() && GetTextFaceW(dc.get(), LF_FACESIZE, chosen) > 0 &&
+             (system || _wcsicmp(chosen, lf.lfFaceName) == 0) && GetTextMetricsW(dc.get(), &tm);
     }
+    if (ok && system) trc("font: the system's face %ls\n", chosen);
     if (!ok) {
-        err("font %s could not be opened\n", path);
+        err("font %s could not be opened\n", system ? "(the system's face)" : path);
         localFree(f);
         return false;
     }

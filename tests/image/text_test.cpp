@@ -1,10 +1,12 @@
 // Text drawn into canvases with FreeType: the size rule (advances by cell
 // height), the alpha rule (coverage times the colour's alpha) and the colour
 // rule (the colour's red, green and blue in every pixel).
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "image/canvas_text.h"
 #include "imgtest.h"
 
 using imgtest::Px;
@@ -46,6 +48,30 @@ TEST_F(Text, FontsOpenByDefaultOrRelativeToTheSystemFolderAndMeasureByAdvancesAn
     EXPECT_EQ(std::make_pair(Size("Hg", &rel).second, Size("i", &font_).first < one.first / 4), std::make_pair(12, true));
     int w, h;
     EXPECT_FALSE(FXCanvas::GetTextSize("x", nullptr, &w, &h) || FXCanvas::GetTextSize("x", &none_, &w, &h));
+}
+
+// Without a font file GDI still has the system's face, which is what a
+// Windows without DejaVu draws with; FreeType has nothing to open.
+TEST_F(Text, TheSystemFaceStandsInWhereThePlatformHasOne) {
+    FXFontGDI sys;
+    bool opened;
+    {
+        std::lock_guard<std::mutex> g(fxTextLock());
+        opened = fxTextOpenFace(&sys, "", 20);
+    }
+#ifdef _WIN32
+    ASSERT_TRUE(opened);
+    sys.height = 20;
+    FXCanvas c;
+    ASSERT_TRUE(c.CreateFromText("Velmira", &sys, white_));
+    EXPECT_EQ(c.GetHeight(), 20);
+    int lit = 0;
+    for (uint32_t p : Pixels(c)) lit += (p >> 24) > 128;
+    EXPECT_GT(lit, 20);
+#else
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(sys.face, nullptr);
+#endif
 }
 
 TEST_F(Text, PixelsCarryTheColourAndCoverageTimesItsAlphaAndSitOnTheBaseline) {
