@@ -8,6 +8,10 @@
 // Where the configuration is, in words a user can follow (platform side: the
 // file's path, or on Windows the registry key).
 std::string fxConfigFile();
+// The demo content the program was installed with (platform side: the
+// installed data folder, or on Windows the program's own folder, where the
+// release keeps xxdata.dat beside velmira.scr).
+std::string fxInstalledDataFolder();
 // XScreenSaver's settings file of the user (~/.xscreensaver; platform side);
 // empty when the user has no home folder.
 std::string fxXScreenSaverFile();

@@ -24,6 +24,8 @@ std::string fxStateFolder() {
     return home && *home == '/' ? std::string(home) + "/.local/state/velmira" : std::string();
 }
 
+std::string fxInstalledDataFolder() { return FX_DEFAULT_DATA_DIR; }
+
 std::string fxXScreenSaverFile() {
     const char* home = getenv("HOME");
     return home && *home ? std::string(home) + "/.xscreensaver" : std::string();

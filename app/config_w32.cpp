@@ -28,6 +28,15 @@ std::string fxStateFolder() {
     return std::string(folder) + "\\Velmira";
 }
 
+std::string fxInstalledDataFolder() {
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (n == 0 || n >= sizeof self) return "";
+    std::string folder(self, n);
+    size_t at = folder.find_last_of("\\/");
+    return at == std::string::npos ? std::string() : folder.substr(0, at);
+}
+
 std::string fxXScreenSaverFile() { return ""; }
 
 bool fxReadConfigFile(std::string* path) {

@@ -8,10 +8,6 @@
 #include "base/platform.h"
 #include "base/trace.h"
 
-#ifndef FX_DEFAULT_DATA_DIR
-#define FX_DEFAULT_DATA_DIR ""
-#endif
-
 namespace {
 
 const char kFromOption[] = "--data";
@@ -60,7 +56,7 @@ FXDataSearch fxFindDataFolder(const std::string& given) {
     look(given, kFromOption);
     std::string configured;
     if (fxReadConfigFile(&configured)) look(configured, kFromConfig);
-    look(FX_DEFAULT_DATA_DIR, kFromInstalled);
+    look(fxInstalledDataFolder(), kFromInstalled);
     std::string log = s.folder.empty() ? firstNamed : s.folder;
     if (!log.empty() && !localIsRoot(log)) s.logFolder = log;
     return s;

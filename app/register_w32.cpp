@@ -2,17 +2,20 @@
 // the image library it loads are copied into the user's programs folder as
 // "velmira.scr", which is then selected as the user's screen saver as the
 // shell's "install" verb would, without opening the settings dialog; the
-// data folder is written to the registry when one was given. Nothing needs
-// administrator rights.
+// data folder is written to the registry when one was given, else the demo
+// package beside the program goes with it. Nothing needs administrator
+// rights.
 #include <windows.h>
 
 #include <shlobj.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/config.h"
 #include "app/datafolder.h"
+#include "app/entries.h"
 #include "app/velmira.h"
 #include "base/file.h"
 #include "base/paths.h"
@@ -67,8 +70,12 @@ int fxRegister(const std::string& given) {
     // The image library goes with the program: the system loads it from the
     // program's folder.
     std::string from = localFolderOf(self);
-    for (const char* lib : {fxPlatformDevilName(), fxPlatformIluName()}) {
-        std::string src = from + "\\" + lib, dst = dir + "\\" + lib;
+    std::vector<std::string> files = {fxPlatformDevilName(), fxPlatformIluName()};
+    // Without a folder of its own the installed program reads the package
+    // from its own folder, as the release does.
+    if (dataFolder.empty() && fxPathExists((from + "\\" + kPackageFile).c_str())) files.push_back(kPackageFile);
+    for (const std::string& file : files) {
+        std::string src = from + "\\" + file, dst = dir + "\\" + file;
         if (lstrcmpiA(src.c_str(), dst.c_str()) != 0 && !fxCopyFile(src.c_str(), dst.c_str())) {
             fprintf(stderr, "velmira: cannot copy %s to %s\n", src.c_str(), dir.c_str());
             return 1;
