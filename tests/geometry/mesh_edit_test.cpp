@@ -130,7 +130,7 @@ TEST(MeshBox, UnitizeAlikeOrStretchedAndFlipMirrorsKeepingTheFront) {
     struct Row {
         void (FXMesh::*op)(const float*);
         const float* box;
-        V far;  // where (4, 2, 1) goes
+        V corner;  // where (4, 2, 1) goes
     } rows[] = {{&FXMesh::UnitizeMaxims, box, {1, 0.5f, 0.25f}},
                 {&FXMesh::UnitizeMaximsStretch, box, {1, 1, 1}},
                 {&FXMesh::UnitizeMaxims, flat, {3, 0, -2}},
@@ -139,7 +139,7 @@ TEST(MeshBox, UnitizeAlikeOrStretchedAndFlipMirrorsKeepingTheFront) {
         FXMesh m;
         MakeAt(&m, {{4, 2, 1}, {0, 0, 0}});
         (m.*r.op)(r.box);
-        EXPECT_EQ(V(m.vertices[0].f, m.vertices[0].f + 3), r.far);
+        EXPECT_EQ(V(m.vertices[0].f, m.vertices[0].f + 3), r.corner);
     }
     FXMesh m;
     MakeAt(&m, {{1, 2, 3}, {0, 0, 0}, {1, 1, 1}}, {0, 1, 2, 2, 1});
