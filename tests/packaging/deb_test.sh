@@ -2,7 +2,8 @@
 # Does a fresh root get a working hack from the Debian package? Builds the
 # package (scripts/build-deb.sh), unpacks it with dpkg -x into a temporary
 # root, checks its layout, files and dependencies, runs lintian (an error
-# fails), and runs the unpacked hack and fxpack on the unpacked demo content.
+# fails), and runs the unpacked hack and fxpack on the unpacked demo content,
+# the hack also under the real XScreenSaver daemon as its settings file runs it.
 #   tests/packaging/deb_test.sh [BUILD-DIR]     (default: build-deb/)
 #   tests/packaging/deb_test.sh PACKAGE.deb     (a package made before)
 # It takes minutes (a full optimised build and the demo content), so it is
@@ -18,7 +19,32 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
 work="$(mktemp -d /tmp/velmira-deb-test.XXXXXX)"
-trap 'rm -rf "$work"' EXIT
+# Is "$@" true within $1 seconds? Asked every tenth of a second.
+within() {
+  local end=$(($(date +%s%N) + $1 * 1000000000))
+  shift
+  until "$@"; do
+    [ "$(date +%s%N)" -gt "$end" ] && return 1
+    sleep 0.1
+  done
+}
+# The daemon's check starts a server, the daemon and, through it, the hack.
+xpid="" daemon="" shown=""
+daemon_gone() { case "$(ps -o stat= -p "$daemon")" in "" | Z*) true ;; *) false ;; esac; }
+cleanup() {
+  if [ -n "$daemon" ]; then
+    kill "$daemon" 2>/dev/null
+    within 5 daemon_gone || kill -9 "$daemon" 2>/dev/null
+    wait "$daemon" 2>/dev/null
+  fi
+  [ -n "$shown" ] && for pid in $(pgrep -f "^$shown "); do kill -9 "$pid"; done
+  [ -n "$xpid" ] && kill "$xpid" 2>/dev/null && wait "$xpid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
 case "${1:-}" in
   *.deb) deb="$1" ;;
   *) "$src/scripts/build-deb.sh" "$@" | tee "$work/build.txt"
@@ -179,6 +205,89 @@ if [ -n "$place" ] && [ -f "$root$place" ]; then
   pass "built-in demo content place $place is in the package"
 else
   fail "built-in demo content place \"$place\" is not in the package: $(cat "$work/nodata.txt")"
+fi
+
+# --- under the XScreenSaver daemon ------------------------------------------
+# The daemon runs the unpacked hack with the settings file's arguments on a
+# private server: the opening darkens the daemon's picture of the desktop to
+# about 30 %, and the hack is gone soon after the daemon deactivates.
+screen_w=1024 screen_h=768
+# The screen's middle pixel as "r g b", in rgb.
+middle() {
+  rgb="$(import -window root -crop "1x1+$((screen_w / 2))+$((screen_h / 2))" +repage -depth 8 txt:- 2>/dev/null |
+    sed -n 's/^0,0: *(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p')"
+}
+# Is the middle pixel within -4..+16 of "r g b" (the light adds a little)?
+middle_near() {
+  middle
+  printf '%s %s\n' "$rgb" "$*" |
+    awk 'NF != 6 { exit 1 } { for (i = 1; i <= 3; i++) if ($i < $(i + 3) - 4 || $i > $(i + 3) + 16) exit 1 }'
+}
+hack_gone() { ! pgrep -f "^$hack " >/dev/null; }
+# The daemon refuses root: then it, its commands and the hack run as nobody,
+# who may enter the work folder and write the home and the trace log.
+as=()
+home="$work/saverhome"
+mkdir -p "$home"
+if [ "$(id -u)" -eq 0 ]; then
+  as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  chmod 0755 "$work"
+  chown nobody:nogroup "$home" "$data"
+fi
+# A command prefix, not a function: the daemon's id is then the daemon's.
+as_user=(env -C "$work" -u XSCREENSAVER_WINDOW HOME="$home" "${as[@]}")
+# What the settings file gives when the user changes nothing: the command's
+# arguments and those of options that are on unless unset.
+saverargs="$(sed -n 's/.*<command arg="\([^"]*\)".*/\1/p; s/.* arg-unset="\([^"]*\)".*/\1/p' "$xml" | tr '\n' ' ')"
+rm -f "$data/velmira.log"
+cat >"$home/.xscreensaver" <<SETTINGS
+mode: one
+selected: 0
+lock: False
+fade: False
+unfade: False
+grabDesktopImages: True
+programs: $hack ${saverargs}--data $data \\n
+SETTINGS
+echo "the daemon's $(grep '^programs:' "$home/.xscreensaver")"
+# -noreset: else the server resets, and forgets the desktop, whenever its
+# last client leaves.
+exec 4<> <(:)
+Xvfb -displayfd 4 -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
+xpid=$!
+num=""
+read -r -t 20 num <&4 || true
+exec 4<&-
+if [ -z "$num" ]; then
+  fail "Xvfb did not start for the daemon"
+else
+  export DISPLAY=":$num"
+  # The desktop: rgb(200, 100, 50). display exits 1 even when it set it.
+  convert -size 8x8 'xc:rgb(200,100,50)' "$work/desktop.png" && display -window root "$work/desktop.png"
+  middle
+  [ "$rgb" = "200 100 50" ] && pass "desktop is rgb(200,100,50)" || fail "desktop is \"$rgb\", not 200 100 50"
+  shown="$hack"
+  "${as_user[@]}" xscreensaver --no-splash >"$work/daemon.txt" 2>&1 &
+  daemon=$!
+  if ! within 10 "${as_user[@]}" xscreensaver-command -activate >/dev/null 2>&1; then
+    fail "the daemon did not activate: $(cat "$work/daemon.txt")"
+  # Loading the demo content takes seconds, many more on a busy machine.
+  elif ! within 60 grep -qs "opening done" "$data/velmira.log"; then
+    fail "no \"opening done\" in the hack's trace: $(cat "$work/daemon.txt" "$data/velmira.log" 2>&1)"
+  else
+    pass "the daemon ran the hack to the end of its opening"
+    # A slow machine may still be fading when the log says so.
+    within 10 middle_near 62 31 16 && pass "middle is the desktop darkened to 30 % ($rgb)" ||
+      fail "middle is \"$rgb\", not the desktop darkened to 30 % (62 31 16, -4..+16)"
+  fi
+  if hack_gone; then
+    fail "the hack does not run under the daemon"
+  else
+    pass "the hack runs under the daemon"
+    "${as_user[@]}" xscreensaver-command -deactivate >/dev/null 2>&1 || fail "xscreensaver-command -deactivate failed"
+    within 5 hack_gone && pass "the hack ends within 5 s of the deactivation" ||
+      fail "the hack outlived the daemon's window by 5 s"
+  fi
 fi
 
 if [ $failures -ne 0 ]; then
