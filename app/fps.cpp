@@ -65,7 +65,10 @@ bool VelmiraFps::Draw(const std::string& text) {
     }
     pic.opaque = false;
     shown_ = text;
-    return material_.SetTexture(&pic);
+    if (!material_.SetTexture(&pic)) return false;
+    // The text's width changes the texture's used part: map it again.
+    desk_.UpdateTex();
+    return true;
 }
 
 void VelmiraFps::OnRender(PEnv* env, double t) {

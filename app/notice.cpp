@@ -41,8 +41,10 @@ bool VelmiraNotice::Create(const std::vector<std::string>& lines) {
     pic.opaque = true;
     material.SetDefDiffuse(1.0f);
     desk.Create(1, 1);
+    // The desk maps the texture's used part, known once it is set.
+    if (!material.SetTexture(&pic)) return false;
     desk.SetMaterial(&material);
-    return material.SetTexture(&pic);
+    return true;
 }
 
 void VelmiraNotice::OnRender(PEnv* env, double t) {

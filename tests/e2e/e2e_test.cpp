@@ -57,18 +57,25 @@ Rgb At(FXCanvas& c, double fx, double fy) {
     return Split(c.pixmap.Row(static_cast<int>(fy * c.GetHeight()))[static_cast<int>(fx * c.GetWidth())]);
 }
 
-// Light text on black: grey pixels, some of them bright, most of the rest
-// black. 0 for anything else (a black frame, the show, a sheet).
+// Light text on black, centred on the screen: grey pixels, some of them
+// bright, most of the rest black. 0 for anything else (a black frame, the
+// show, a sheet, text out of the middle).
 int TextPixels(FXCanvas& c) {
-    int bright = 0, black = 0;
-    for (int y = 0; y < c.GetHeight(); ++y)
-        for (int x = 0; x < c.GetWidth(); ++x) {
+    int bright = 0, black = 0, w = c.GetWidth(), h = c.GetHeight();
+    int left = w, right = -1, top = h, bottom = -1;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
             Rgb p = Split(c.pixmap.Row(y)[x]);
             if (std::abs(p.r - p.g) > 8 || std::abs(p.g - p.b) > 8) return 0;
-            bright += p.r > 160;
+            if (p.r > 160) {
+                ++bright;
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
             black += p.r < 16;
         }
-    return black > 0.8 * c.GetWidth() * c.GetHeight() ? bright : 0;
+    bool centred = std::abs(left + right - w) <= 0.06 * w && std::abs(top + bottom - h) <= 0.06 * h;
+    return black > 0.8 * w * h && centred ? bright : 0;
 }
 
 // Light pixels in the lower-left corner, where the frame rate is drawn.
