@@ -108,7 +108,8 @@ TEST_F(XScreenSaver, TheShowDarkensTheDaemonsDesktopPictureUnlessTheUserTurnedTh
             _exit(127);
         }
         ASSERT_TRUE(Within(10000ms, [&] { return Command("-activate"); })) << fxtest::ReadFile(dir_.File("daemon.txt"));
-        ASSERT_TRUE(Within(20000ms, [&] { return fxtest::Has(fxtest::ReadFile(log_), "opening done"); }))
+        // Generous: on a loaded machine reading the package alone took 19 s.
+        ASSERT_TRUE(Within(60000ms, [&] { return fxtest::Has(fxtest::ReadFile(log_), "opening done"); }))
             << fxtest::ReadFile(dir_.File("daemon.txt")) << fxtest::ReadFile(log_);
         // Slow builds may still be fading when the log says so: the middle
         // settles on the darkened picture.
