@@ -3,7 +3,9 @@
 # build for /usr without tests or benchmarks, in build-deb/ (or BUILD-DIR),
 # packed by cpack. The last line it prints is the package's path.
 #   scripts/build-deb.sh [BUILD-DIR]
-# JOBS sets the build's parallel jobs (default: the number of processors).
+# JOBS sets the build's parallel jobs (default: the number of processors);
+# FX_DEMO_FROM=other-build/demo/xxdata.dat packs that demo package instead of
+# drawing one.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -16,7 +18,9 @@ build="${1:-$root/build-deb}"
 flags() { (cd "$root" && DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"); }
 cppflags="$(flags CPPFLAGS)"
 
-cmake -S "$root" -B "$build" -G Ninja \
+demo=()
+[ -n "${FX_DEMO_FROM:-}" ] && demo=(-DFX_DEMO_FROM="$FX_DEMO_FROM")
+cmake -S "$root" -B "$build" -G Ninja "${demo[@]}" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_INSTALL_PREFIX=/usr \
   -DFX_BUILD_TESTS=OFF -DFX_BUILD_BENCH=OFF -DFX_SANITIZE= -DFX_FUZZ=OFF -DFX_X11=ON \

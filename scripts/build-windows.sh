@@ -13,7 +13,7 @@
 # build: FX_DEMO_FROM=other-build/demo/xxdata.dat (velmira.ico beside it),
 # by default the x86_64 build's beside this one when it has drawn them.
 #
-# Then lays out the release in dist/windows-ARCH/: velmira.scr (stripped),
+# Then lays out the release in dist/windows-ARCH/ (or FX_DIST): velmira.scr (stripped),
 # DevIL.dll, ILU.dll, the demo xxdata.dat, README.txt and the licences of
 # what it ships.
 set -euo pipefail
@@ -34,6 +34,9 @@ if [ "$arch" = i686 ] && [ -z "$demo" ]; then
     exit 2
 fi
 [ -n "$demo" ] && args+=(-DFX_DEMO_FROM="$demo")
+# The cross compilers, the assembler libjpeg-turbo's SIMD code needs, and Wine
+# for the content builder and the tests.
+"$src/scripts/deps.sh" mingw-w64 nasm wine64
 start=$(date +%s)
 cmake "${args[@]}"
 cmake --build "$build" -j "$jobs"
@@ -45,9 +48,9 @@ if [ "$arch" = x86_64 ]; then
 fi
 
 # The release folder, as a user gets it.
-dist="$src/dist/windows-$arch"
+dist=${FX_DIST:-$src/dist/windows-$arch}
 devil=${FX_DEVIL_DIR:-$build/devil-w32}
-third="$src/../shared/third_party"
+third="$src/third_party"
 rm -rf "$dist"
 mkdir -p "$dist/licenses"
 "$arch-w64-mingw32-strip" -o "$dist/velmira.scr" "$build/app/velmira.scr"

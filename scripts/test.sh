@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
 #   the normal build, the portable layers built without X11, the
-#   address/undefined and thread sanitizer builds, and the fuzz targets for a
-#   bounded time.
-# FX_QUICK=1 runs the normal build's tests only.
+#   address/undefined and thread sanitizer builds, the fuzz targets for a
+#   bounded time, the Debian package unpacked and run under the XScreenSaver
+#   daemon, and the Windows side: built with mingw-w64, its tests and the
+#   release end to end under wine64.
+# FX_QUICK=1 runs the normal build's tests only; FX_DEB=0 leaves out the
+# Debian package, FX_WINDOWS=0 the Windows side.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$top"
 
-"$top/scripts/deps.sh"
+windows=${FX_WINDOWS:-1}
+if [ "$windows" = 1 ] && [ "${FX_QUICK:-0}" != 1 ]; then
+  "$top/scripts/deps.sh" mingw-w64 nasm wine64
+else
+  "$top/scripts/deps.sh"
+fi
 
 run_ctest() {
   local dir="$1"
@@ -45,5 +53,19 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$top/tests/su
 if [ -x "$top/scripts/fuzz.sh" ]; then
   echo "== fuzzing (at ${SECONDS} s)"
   FUZZ_FIXED=1 "$top/scripts/fuzz.sh"
+fi
+
+# The Debian package, with the demo package drawn above.
+if [ "${FX_DEB:-1}" = 1 ]; then
+  echo "== Debian package (at ${SECONDS} s)"
+  FX_DEMO_FROM="$demo" bash "$top/tests/packaging/deb_test.sh" "$top/build-deb"
+fi
+
+# The Windows side, from the same tree, with the demo package drawn above.
+if [ "$windows" = 1 ]; then
+  echo "== windows (at ${SECONDS} s)"
+  FX_DEMO_FROM="$demo" "$top/scripts/build-windows.sh" x86_64 "$top/build-windows-x86_64"
+  echo "== windows end to end (at ${SECONDS} s)"
+  bash "$top/tests/windows/wine_e2e.sh" "$top/dist/windows-x86_64"
 fi
 echo "== all tests passed in ${SECONDS} s"

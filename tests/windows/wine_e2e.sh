@@ -10,7 +10,9 @@
 #   - /c and /a end at once;
 #   - a registry folder without a package: the show says where it looked,
 #     in the log and as white text on a black box mid-screen, instead of
-#     playing, and a key still ends it.
+#     playing, and a key still ends it;
+#   - register_scrsaver installs and selects a copy that plays its own
+#     package, and stores a folder when given one.
 # Exits non-zero on the first failed check.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -156,4 +158,30 @@ echo "wine_e2e: notice text ${tw}x${th} around $cx,$cy"
     fail "the notice is not in the middle of the screen (around $cx,$cy)"
 "$work/xkey"
 waitgone "$pid" 10 || fail "a key did not end the show without a package"
+
+# register_scrsaver as a user runs it from the unpacked release: the program,
+# the image library and (without a folder) the package go to the user's
+# programs folder, which is selected as the screen saver; that copy plays
+# with no registry folder at all. With a folder, the folder is stored.
+echo "wine_e2e: register_scrsaver"
+"$wine" reg delete 'HKCU\Software\fenro3d\Screensavers\Velmira' /v path /f >/dev/null 2>&1 || true
+"$wine" "$dist/velmira.scr" register_scrsaver >"$work/register.txt" 2>&1 || fail "register_scrsaver failed: $(cat "$work/register.txt")"
+installed=$(find "$WINEPREFIX/drive_c/users" -path '*/Programs/Velmira' -type d | head -n 1)
+[ -n "$installed" ] || fail "nothing installed under the user's programs folder"
+for f in velmira.scr DevIL.dll ILU.dll xxdata.dat; do
+    cmp -s "$installed/$f" "$dist/$f" || fail "$f was not installed ($installed)"
+done
+selected=$("$wine" reg query 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE 2>/dev/null | tr -d '\r' | grep -i 'SCRNSAVE.EXE' || true)
+echo "wine_e2e: selected: ${selected##* }"
+echo "$selected" | grep -qi 'velmira.scr' || fail "the installed copy is not the selected screen saver ($selected)"
+"$wine" "$installed/velmira.scr" /s >/dev/null 2>&1 &
+pid=$!
+log="$installed/velmira.log"
+waitlog "$log" "opening done" 60 || fail "the installed copy did not play its own package"
+"$work/xkey"
+waitgone "$pid" 10 || fail "a key did not end the installed copy"
+"$wine" "$dist/velmira.scr" register_scrsaver "$(winpath "$work/data")" >/dev/null 2>&1 || fail "register_scrsaver FOLDER failed"
+stored=$("$wine" reg query 'HKCU\Software\fenro3d\Screensavers\Velmira' /v path 2>/dev/null | tr -d '\r' | grep -i ' path ' || true)
+echo "wine_e2e: stored data folder: ${stored##* }"
+[ "${stored##* }" = "$(winpath "$work/data")" ] || fail "register_scrsaver FOLDER did not store the folder ($stored)"
 echo "wine_e2e: all checks passed"
