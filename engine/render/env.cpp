@@ -1,5 +1,6 @@
 #include "env.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "base/other.h"
@@ -21,6 +22,10 @@ PEnv::PEnv()
       enlarged(false),
       renderer(nullptr),
       lockEachFrame(true),
+      // Above the movies' 25 frames a second, so each of their frames is
+      // shown, and smooth for slides and fades; more only costs CPU, which
+      // a software renderer takes from the desktop.
+      framePeriod(1.0 / 30.0),
       mutex(nullptr),
       running(false),
       stopRequested(false),
@@ -117,9 +122,16 @@ struct LocalFrameAct {
 
 }  // namespace
 
+double fxNextFrameTime(double next, double period, double now) {
+    next += period;
+    if (!(next >= now)) return now;
+    return std::min(next, now + period);
+}
+
 void PEnv::RenderLoop() {
     running = true;
     fxSleep(0.1);
+    double next = fxGetTime();
     while (!stopRequested) {
         if (!renderer.load()) {
             // Nothing to draw yet: wait a millisecond instead of spinning a
@@ -139,7 +151,19 @@ void PEnv::RenderLoop() {
                 r->OnRender(this, t);
             }
         }
-        fxSleep(0.001);
+        double period = framePeriod;
+        if (!(period > 0.0) || !fxSystemClockActive()) {
+            // A millisecond for the threads waiting on the frame lock.
+            fxSleep(0.001);
+            continue;
+        }
+        next = fxNextFrameTime(next, period, fxGetTime());
+        // In slices, so a stop request or another clock source is seen soon.
+        while (!stopRequested && fxSystemClockActive()) {
+            double wait = next - fxGetTime();
+            if (!fxSleepMs(wait)) break;
+            fxSleep(std::min(wait, 0.05));
+        }
     }
     running = false;
 }

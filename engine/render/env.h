@@ -48,6 +48,10 @@ public:
     bool enlarged;
     std::atomic<PRender*> renderer;
     std::atomic<bool> lockEachFrame;
+    // Seconds from one frame's start to the next's on the system clock; 0
+    // renders as fast as the device goes. Under another clock source the
+    // loop does not wait for it.
+    std::atomic<double> framePeriod;
     FXLight* lights[FX_MAX_LIGHTS];
     FXMaterial defMaterial;
     FXMatlib defMatlib;
@@ -128,6 +132,11 @@ public:
 private:
     PEnv* env_;
 };
+
+// When the frame after one due at `next` is due: a period later, but never
+// before `now` (a late frame brings no burst of frames to catch up) nor more
+// than a period after it (the clock source may have changed).
+double fxNextFrameTime(double next, double period, double now);
 
 extern PEnv* fxglobalEnv;
 void fxSetEnv(PEnv* env);

@@ -104,6 +104,29 @@ void fxglPlatSwap(FXGL* gl) {
     if (d && gl->glWindow) glXSwapBuffers(d, Win(gl->glWindow));
 }
 
+bool fxglPlatSwapInterval(FXGL* gl, int interval) {
+    Display* d = Dpy(gl);
+    XWindowAttributes a;
+    if (!d || !gl->glWindow || !XGetWindowAttributes(d, Win(gl->glWindow), &a)) return false;
+    // glXGetProcAddress answers for any name: the extension string decides.
+    const char* ext = glXQueryExtensionsString(d, XScreenNumberOfScreen(a.screen));
+    if (FXGL::TestExtensionString(ext, "GLX_EXT_swap_control")) {
+        typedef void (*SwapIntervalExt)(Display*, GLXDrawable, int);
+        auto f = reinterpret_cast<SwapIntervalExt>(fxglPlatGetProc("glXSwapIntervalEXT"));
+        if (f) {
+            fxDisplayTrapErrors();
+            f(d, Win(gl->glWindow), interval);
+            return !fxDisplayUntrapErrors();
+        }
+    }
+    if (FXGL::TestExtensionString(ext, "GLX_MESA_swap_control")) {
+        typedef int (*SwapIntervalMesa)(unsigned);
+        auto f = reinterpret_cast<SwapIntervalMesa>(fxglPlatGetProc("glXSwapIntervalMESA"));
+        if (f) return interval >= 0 && f(static_cast<unsigned>(interval)) == 0;
+    }
+    return false;
+}
+
 void fxglPlatRelease(FXGL* gl) {
     Display* d = Dpy(gl);
     if (d) {

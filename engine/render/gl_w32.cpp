@@ -120,6 +120,14 @@ void fxglPlatSwap(FXGL* gl) {
     if (gl->deviceContext) SwapBuffers(Dc(gl));
 }
 
+bool fxglPlatSwapInterval(FXGL* gl, int interval) {
+    if (!gl->renderContext) return false;
+    // WGL_EXT_swap_control; it acts on the current context's window.
+    typedef BOOL(WINAPI * SwapIntervalExt)(int);
+    auto f = reinterpret_cast<SwapIntervalExt>(fxglPlatGetProc("wglSwapIntervalEXT"));
+    return f && f(interval);
+}
+
 void fxglPlatRelease(FXGL* gl) {
     wglMakeCurrent(nullptr, nullptr);
     if (gl->renderContext) wglDeleteContext(static_cast<HGLRC>(gl->renderContext));

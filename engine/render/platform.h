@@ -1,6 +1,6 @@
 // What the OpenGL device asks of the window system: the drawing window, the
 // GL context and extension entry points. Implemented by gl_glx.cpp (GLX on
-// X11); docs/porting.md lists the Windows calls expected (WGL).
+// X11) and gl_w32.cpp (WGL); docs/porting.md lists the calls.
 #pragma once
 
 class FXGL;
@@ -13,6 +13,10 @@ bool fxglPlatCreate(FXGL* gl, void* window);
 void fxglPlatMakeCurrent(FXGL* gl, bool on);
 // Presents the finished frame (the back buffer).
 void fxglPlatSwap(FXGL* gl);
+// Asks that a swap wait for `interval` vertical blanks (0: none) of the
+// device's window, its context current. False when the driver offers no
+// swap control.
+bool fxglPlatSwapInterval(FXGL* gl, int interval);
 // Destroys the context and the drawing window; clears their members. Safe
 // when the given window is already gone.
 void fxglPlatRelease(FXGL* gl);

@@ -63,6 +63,9 @@ bool FXGL::CreateChild(void* win) {
     hostWindow = win;
     if (!win) return false;
     if (!fxglPlatCreate(this, win)) return false;
+    // Swaps wait for the screen where the driver can; the render loop's own
+    // pacing still holds where there is no vertical blank (a virtual X server).
+    if (fxglPlatSwapInterval(this, 1)) trc("swap interval 1\n");
     bool clamp = InitExtensions();
     ClrParams();
     fxglPlatMakeCurrent(this, false);

@@ -109,6 +109,37 @@ TEST(RenderLoop, TheFrameLockAndAStopWhileDrawing) {
     }
 }
 
+TEST(FramePacing, TheNextFrameTime) {
+    struct Case { double next, period, now, due; } cases[] = {
+        {1.0, 0.5, 1.1, 1.5},   // on time: a period after the last
+        {1.0, 0.5, 1.5, 1.5},   // due just now
+        {1.0, 0.5, 1.7, 1.7},   // late: at once, the frames missed are not drawn
+        {1.0, 0.5, 9.0, 9.0},   // far behind: no backlog either
+        {50.0, 0.5, 2.0, 2.5},  // the clock went back (another source): one period from now
+    };
+    for (const Case& c : cases) EXPECT_EQ(fxNextFrameTime(c.next, c.period, c.now), c.due) << c.next << " " << c.now;
+}
+
+// After a frame that took six periods the loop goes on a period apart: one
+// frame at once, then no burst to catch up.
+TEST(FramePacing, ALateFrameBringsNoBurst) {
+    TestEnv env;
+    env.framePeriod = 0.02;
+    struct SlowThird : public Recorder {
+        std::atomic<int> n{0};
+        void OnRender(PEnv* e, double t) override {
+            if (++n == 3) std::this_thread::sleep_for(120ms);
+            Recorder::OnRender(e, t);
+        }
+    } r;
+    env.StartLoop(&r);
+    ASSERT_TRUE(r.WaitFrames(10));
+    env.StopLoop(100000.0);
+    std::vector<double> t = r.Times();
+    EXPECT_GE(t[3] - t[2], 0.12);
+    for (size_t i = 4; i < t.size(); ++i) EXPECT_GE(t[i] - t[i - 1], 0.015) << i;
+}
+
 TEST(Lights, RegistrationSlots) {
     TestEnv env;
     FXLight l[9];

@@ -4,9 +4,12 @@
 
 #include <X11/Xutil.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -201,6 +204,38 @@ TEST_F(Device, DrawsWhatItsStateSays) {
     gl_.UnprepareTexture(&tex);
     EXPECT_TRUE(!tex.glTexture && tex.textureReady);  // the flag is the material's business
     tex.textureReady = false;
+}
+
+// The render loop on the real device, each frame cleared and presented:
+// over a second of real time about one frame a period, never more than a
+// tenth above, and at least half; without a period as fast as it goes.
+TEST_F(Device, TheRenderLoopPacesItsFrames) {
+    struct Presenter : public PRender {
+        std::atomic<int> frames{0};
+        void OnRender(PEnv* env, double) override {
+            env->Clrscr(true, true, false);
+            env->RenderEnd();
+            ++frames;
+        }
+    };
+    struct Case { double period; double atLeast, atMost; } cases[] = {
+        {1.0 / 60, 30, 66}, {1.0 / 30, 15, 33}, {1.0 / 10, 5, 11}, {0.0, 100, 1e9}};
+    gl_.SetAct(false);  // the context goes to the render thread
+    for (const Case& c : cases) {
+        Presenter p;
+        gl_.framePeriod = c.period;
+        ASSERT_TRUE(gl_.StartLoop(&p));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // past the start-up pause
+        int f0 = p.frames;
+        auto t0 = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        int n = p.frames - f0;
+        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        ASSERT_TRUE(gl_.StopLoop(100000.0));
+        EXPECT_GE(n, c.atLeast * s) << "period " << c.period;
+        EXPECT_LE(n, c.atMost * s + 1) << "period " << c.period;
+    }
+    gl_.SetAct(true);
 }
 
 TEST(DeviceFailures, NullAndMissingWindows) {
