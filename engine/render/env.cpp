@@ -124,7 +124,9 @@ struct LocalFrameAct {
 
 double fxNextFrameTime(double next, double period, double now) {
     next += period;
-    if (!(next >= now)) return now;
+    // Up to a period behind the schedule holds: that frame starts at once.
+    // Further behind it starts again from now.
+    if (!(next >= now - period)) return now;
     return std::min(next, now + period);
 }
 

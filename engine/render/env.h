@@ -134,8 +134,9 @@ private:
 };
 
 // When the frame after one due at `next` is due: a period later, but never
-// before `now` (a late frame brings no burst of frames to catch up) nor more
-// than a period after it (the clock source may have changed).
+// more than a period before `now` (a late frame brings no burst of frames to
+// catch up) nor more than a period after it (the clock source may have
+// changed).
 double fxNextFrameTime(double next, double period, double now);
 
 extern PEnv* fxglobalEnv;
