@@ -161,10 +161,17 @@ void Scene::OnRender(PEnv* env, double t) {
     if (d.frames <= 2) {
         d.periodStart = t;
         d.periodFrames = 0;
-    } else if (++d.periodFrames > 0 && t - d.periodStart >= 10.0) {
-        trc("show: %d frames in %.1f s\n", d.periodFrames, t - d.periodStart);
-        d.periodStart = t;
-        d.periodFrames = 0;
+        d.periodLongest = 0.0;
+    } else {
+        if (t - d.lastFrame > d.periodLongest) d.periodLongest = t - d.lastFrame;
+        if (++d.periodFrames > 0 && t - d.periodStart >= 10.0) {
+            trc("show: %d frames in %.1f s, longest %.0f ms\n", d.periodFrames, t - d.periodStart,
+                1000.0 * d.periodLongest);
+            d.periodStart = t;
+            d.periodFrames = 0;
+            d.periodLongest = 0.0;
+        }
     }
+    d.lastFrame = t;
     d.first = false;
 }

@@ -46,9 +46,12 @@ struct VelmiraDirector {
     // figures in the trace log.
     int frames = 0;
     double openingStart = 0.0;
-    // Frames presented since periodStart, for the frame rate in the log.
+    // Frames presented since periodStart, for the frame rate in the log, and
+    // the longest time from one frame's start to the next's among them.
     int periodFrames = 0;
     double periodStart = 0.0;
+    double periodLongest = 0.0;
+    double lastFrame = 0.0;
 };
 
 // The values of one run of the show.
