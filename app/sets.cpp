@@ -76,6 +76,9 @@ void VelmiraSets::Start(int k, bool alternative, double t) {
         return;
     }
     kind = k == 0 ? 1 : k;
+    // A new set may meet another light or overlay: its first frame draws
+    // the background afresh.
+    keptValid = false;
     phase = k == 1 || (k > 1 && alternative) ? 1 : 0;
     if (kind == 5) {
         Billboard* b = Current(d.act_bill);
@@ -115,6 +118,20 @@ void VelmiraSets::DrawFrame(PEnv* env, double t) {
     env->ApplyMatrixIdentity();
     // Without its picture the overlay would be a plain white sheet.
     if (frameMaterial.textureReady) frameDesk.OnRender(env, t);
+}
+
+void VelmiraSets::DrawBackground(PEnv* env, double t) {
+    if (keepBackground && keptValid && keptSize[0] == env->viewWidth && keptSize[1] == env->viewHeight &&
+        env->DrawKeptFrame(&keptBackground))
+        return;
+    DrawDesktop(env);
+    DrawFrame(env, t);
+    // Drawn first in the frame, the two layers are all the back buffer holds.
+    if (keepBackground) {
+        keptValid = env->KeepFrame(&keptBackground);
+        keptSize[0] = env->viewWidth;
+        keptSize[1] = env->viewHeight;
+    }
 }
 
 // Billboards lie behind the model: drawn over it, a translucent picture would
@@ -176,7 +193,7 @@ void VelmiraSets::RenderGallery(PEnv* env, double t) {
     VelmiraMovie& a = movies[7];
     VelmiraMovie& b = movies[8];
     if (phase == 0) {
-        DrawDesktop(env);
+        DrawBackground(env, t);
         shots.Show();
     } else {
         DrawScene(env, t);
@@ -196,7 +213,6 @@ void VelmiraSets::RenderGallery(PEnv* env, double t) {
     }
     switch (phase) {
         case 0:
-            DrawFrame(env, t);
             shots.OnRender(env, t);
             DrawMovie(7, env, t);
             if (a.finished && a.showing == 0) {
@@ -257,10 +273,7 @@ void VelmiraSets::RenderGallery(PEnv* env, double t) {
 
 void VelmiraSets::OnRender(PEnv* env, double t) {
     if (!env) return;
-    if (kind != 5) {
-        DrawDesktop(env);
-        DrawFrame(env, t);
-    }
+    if (kind != 5) DrawBackground(env, t);
     if (kind >= 1 && kind <= 4)
         RenderPair(env, t);
     else if (kind == 5)
@@ -273,6 +286,8 @@ void VelmiraSets::Destroy() {
     for (VelmiraMovie& m : movies) m.Destroy();
     screenMaterial.Destroy();
     screenDesk.Destroy();
+    keptBackground.Destroy();
+    keptValid = false;
     DestroyStage();
     frameDesk.Destroy();
     frameMaterial.Destroy();

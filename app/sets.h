@@ -37,6 +37,11 @@ public:
     Billboard billboards[kBillboards];
     int32_t billboardCount;  // the largest billboard the director draws
     int32_t started = 0;     // sets started since the show began
+    // The desktop under its overlay does not change within a set: drawn once
+    // per set and kept, it costs one opaque pass a frame instead of two
+    // full-screen layers. Off, every frame draws the layers.
+    bool keepBackground = true;
+    FXMaterial keptBackground;
 
     VelmiraSets();
 
@@ -52,6 +57,8 @@ public:
 private:
     void DrawDesktop(PEnv* env);
     void DrawFrame(PEnv* env, double t);
+    // The desktop and its overlay, from the kept frame where there is one.
+    void DrawBackground(PEnv* env, double t);
     void DrawBillboard(PEnv* env, double t);
     void DrawMovie(int i, PEnv* env, double t);
     void RenderPair(PEnv* env, double t);
@@ -66,4 +73,7 @@ private:
     void StartModel(double t);
     bool ModelPlaying(double t) const;
     void DestroyStage();
+
+    int32_t keptSize[2] = {0, 0};  // the view the kept background was drawn for
+    bool keptValid = false;
 };

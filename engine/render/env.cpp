@@ -232,6 +232,10 @@ void PEnv::AddMaterial(FXMaterial* m) { defMatlib.AddMaterial(m); }
 void PEnv::ApplyDefaultMaterial() { ApplyMaterial(&defMaterial); }
 void PEnv::EnableTestingMaterial(bool on) { rs[FX_RS_TESTMATERIAL] = on; }
 
+bool PEnv::KeepFrame(FXMaterial*) { return false; }
+
+bool PEnv::DrawKeptFrame(const FXMaterial*) { return false; }
+
 FXGRAutoAct::FXGRAutoAct(PEnv* env) : env_(env) {
     if (env_) {
         env_->Lock(true);

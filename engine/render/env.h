@@ -114,6 +114,12 @@ public:
     virtual void UnprepareTexture(FXMaterial* m) = 0;
     // The device's one drawing primitive; meshes and desks draw through it.
     virtual void DrawTriangles(const FXTriangles& tris) = 0;
+    // A still background drawn once and kept: the frame being drawn so far
+    // becomes m's texture, and later frames put it back in one opaque pass
+    // instead of drawing its layers again. False where the device cannot
+    // (the caller then draws the layers as before).
+    virtual bool KeepFrame(FXMaterial* m);
+    virtual bool DrawKeptFrame(const FXMaterial* m);
     virtual void RenderLoop();
 
 private:

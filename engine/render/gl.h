@@ -55,6 +55,8 @@ public:
     bool PrepareCubeTexture(FXMaterial* m, FXPixmap* faces[6]) override;
     void UnprepareTexture(FXMaterial* m) override;
     void DrawTriangles(const FXTriangles& tris) override;
+    bool KeepFrame(FXMaterial* m) override;
+    bool DrawKeptFrame(const FXMaterial* m) override;
 
     bool InitExtensions();
     static bool TestExtensionString(const char* extensions, const char* name);

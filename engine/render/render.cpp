@@ -386,6 +386,94 @@ bool FXGL::FastPrepareTexture(FXMaterial* m, FXPixmap* p) {
 
 bool FXGL::PrepareCubeTexture(FXMaterial*, FXPixmap*[6]) { return false; }
 
+namespace {
+
+int localPow2(int n) {
+    int p = 1;
+    while (p < n && p < (1 << 30)) p <<= 1;
+    return p;
+}
+
+}  // namespace
+
+bool FXGL::KeepFrame(FXMaterial* m) {
+    if (!m || viewWidth < 1 || viewHeight < 1) return false;
+    // Without a current context there is no frame to keep.
+    if (!glGetString(GL_VERSION)) return false;
+    const int w = npotTextures ? viewWidth : localPow2(viewWidth);
+    const int h = npotTextures ? viewHeight : localPow2(viewHeight);
+    GLint most = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &most);
+    if (w > most || h > most) return false;
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    localBeginUpload(m);
+    // RGB: the kept frame is opaque, and a third less to copy and read.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, w, h, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, viewWidth, viewHeight);
+    // Drawn one texel to one pixel: nearest is exact and the cheapest.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    if (glGetError() != GL_NO_ERROR) {
+        err("KeepFrame -> the frame could not be copied into a texture\n");
+        UnprepareTexture(m);
+        m->textureReady = false;
+        return false;
+    }
+    m->texScaleU = static_cast<float>(viewWidth) / static_cast<float>(w);
+    m->texScaleV = static_cast<float>(viewHeight) / static_cast<float>(h);
+    m->textureOpaque = true;
+    m->mipmaps = false;
+    m->textureReady = true;
+    return true;
+}
+
+bool FXGL::DrawKeptFrame(const FXMaterial* m) {
+    if (!m || !m->textureReady || !m->glTexture) return false;
+    // One opaque pass: no blending, alpha or depth test, lighting or colour.
+    glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_BLEND);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_COLOR_MATERIAL);
+    if (fxglActiveTexture) {
+        fxglActiveTexture(GL_TEXTURE1);
+        glDisable(GL_TEXTURE_2D);
+        fxglActiveTexture(GL_TEXTURE0);
+    }
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, m->glTexture);
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    const float su = m->texScaleU, sv = m->texScaleV;
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(-1.0f, -1.0f);
+    glTexCoord2f(su, 0.0f);
+    glVertex2f(1.0f, -1.0f);
+    glTexCoord2f(su, sv);
+    glVertex2f(1.0f, 1.0f);
+    glTexCoord2f(0.0f, sv);
+    glVertex2f(-1.0f, 1.0f);
+    glEnd();
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return true;
+}
+
 void FXGL::UnprepareTexture(FXMaterial* m) {
     if (!m || !m->glTexture) return;
     GLuint name = m->glTexture;

@@ -206,6 +206,47 @@ TEST_F(Device, DrawsWhatItsStateSays) {
     tex.textureReady = false;
 }
 
+// A still background kept once comes back pixel for pixel in one opaque
+// pass, whether the texture may have the view's size or must be a power of
+// two, and leaves the drawing state as it found it.
+TEST_F(Device, AKeptFrameComesBackPixelForPixel) {
+    auto frame = [&] {
+        std::vector<unsigned char> px(static_cast<size_t>(gl_.viewWidth) * gl_.viewHeight * 4);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, gl_.viewWidth, gl_.viewHeight, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        for (size_t i = 3; i < px.size(); i += 4) px[i] = 0;  // the window has no alpha to keep
+        return px;
+    };
+    FXMesh m, veil;
+    FXMaterial tex;
+    Texture(&tex, {0xff0000ffu, 0xff00ff00u, 0xffff0000u, 0xffffffffu});
+    const bool npot = gl_.npotTextures;
+    for (bool pow2 : {false, true}) {
+        SCOPED_TRACE(pow2 ? "power-of-two texture" : "texture of the view's size");
+        gl_.npotTextures = npot && !pow2;
+        FXMaterial kept;
+        gl_.ApplyMatrixIdentity(), gl_.EnableDepthTest(true), Clear(0.2f, 0.3f, 0.4f);
+        // A picture stretched over the view, a translucent veil over part of it.
+        Quad(&m, -1, -1, 1, 1), m.material = &tex, m.Render(&gl_);
+        Quad(&veil, -0.5f, -0.8f, 0.7f, 0.3f), Tint(&veil, 0, 0, 0, 0.6f), veil.Render(&gl_);
+        const std::vector<unsigned char> want = frame();
+        ASSERT_TRUE(gl_.KeepFrame(&kept));
+        Clear(1, 0, 1);
+        ASSERT_TRUE(gl_.DrawKeptFrame(&kept));
+        EXPECT_TRUE(frame() == want);
+        // Blending and the depth test are on again: a half-white veil blends.
+        EXPECT_TRUE(glIsEnabled(GL_BLEND) && glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_ALPHA_TEST));
+        const uint32_t under = At(100, 50);
+        Tint(&veil, 1, 1, 1, 0.5f), veil.Render(&gl_);
+        const uint32_t over = At(100, 50);
+        for (int s : {0, 8, 16})
+            EXPECT_NEAR(static_cast<int>(over >> s & 255), (static_cast<int>(under >> s & 255) + 255) / 2, 2);
+    }
+    gl_.npotTextures = npot;
+    FXMaterial none;
+    EXPECT_FALSE(gl_.DrawKeptFrame(&none));
+}
+
 // The render loop on the real device, each frame cleared and presented:
 // over a second of real time about one frame a period, never more than a
 // tenth above, and at least a quarter (a loaded machine may fall behind; a
