@@ -1,8 +1,10 @@
 // Arbitrary bytes as an encoded picture of each type the package stores:
 // decoded through the canvas (header checks, DevIL, the copy into the
-// pixmap), then taken as a mask over a picture, then probed as a file.
+// pixmap), then taken as a movie frame's mask over a picture of the decoded
+// size and over one a pixel wider, then probed as a file.
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <unistd.h>
 
 #include "image/canvas.h"
@@ -34,6 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         c.GetColor(0.5f, 0.5f, rgba);
         c.GetBump(0.25f, 0.75f);
         c.ExtendEdges();
+    }
+    for (int extra : {0, 1}) {
+        FXCanvas m;
+        if (m.pixmap.Realloc(c.GetWidth() + extra, c.GetHeight())) m.LoadFrameMaskBufType(type, body, n);
     }
     int64_t w = 0, h = 0;
     fxProbePictBytes(body, n, &w, &h);

@@ -248,23 +248,142 @@ bool localDecodeChecked(const char* kind, bool fromFile, const char* native, int
     return localBoundImageSound(what);
 }
 
-// Clones the bound image into names->ids[1] as 8-bit RGBA and checks that
-// the pixels are what the copy loops will read: w x h pixels of 4 bytes.
-const uint8_t* localConvert(ImageNames* names, int w, int h, bool* bottomUp) {
+// The decoded pixels as the copy loops read them: w x h pixels of bpp
+// bytes, rows packed, with the byte offsets of red, green, blue and alpha
+// inside a pixel (alpha -1: none, so 255).
+struct Layout {
+    const uint8_t* data = nullptr;
+    int bpp = 4, r = 0, g = 1, b = 2, a = 3;
+    bool bottomUp = false;
+};
+
+// 8-bit formats read where the decoder left them, expanded the way the
+// library's own conversion to RGBA expands them.
+bool localDirectLayout(unsigned format, Layout* l) {
+    struct Known {
+        unsigned format;
+        int bpp, r, g, b, a;
+    };
+    static const Known kKnown[] = {
+        {FX_IL_RGBA, 4, 0, 1, 2, 3},      {FX_IL_RGB, 3, 0, 1, 2, -1},       {FX_IL_BGRA, 4, 2, 1, 0, 3},
+        {FX_IL_BGR, 3, 2, 1, 0, -1},      {FX_IL_LUMINANCE, 1, 0, 0, 0, -1}, {FX_IL_LUMINANCE_ALPHA, 2, 0, 0, 0, 1},
+    };
+    for (const Known& k : kKnown) {
+        if (k.format != format) continue;
+        l->bpp = k.bpp;
+        l->r = k.r;
+        l->g = k.g;
+        l->b = k.b;
+        l->a = k.a;
+        return true;
+    }
+    return false;
+}
+
+// The bound image's pixels, w x h as checked by localBoundImageSound: 8-bit
+// images as they are; any other kind cloned into names->ids[1] and converted
+// to 8-bit RGBA there, then checked to be w x h pixels of 4 bytes.
+bool localPixels(ImageNames* names, int w, int h, Layout* l) {
+    if (static_cast<unsigned>(pilGetInteger(FX_IL_IMAGE_TYPE)) == FX_IL_UNSIGNED_BYTE &&
+        localDirectLayout(static_cast<unsigned>(pilGetInteger(FX_IL_IMAGE_FORMAT)), l) &&
+        pilGetInteger(FX_IL_IMAGE_BYTES_PER_PIXEL) == l->bpp) {
+        // Some decoders leave the rows bottom-up and say so; the pixmap is
+        // always top row first.
+        l->bottomUp = static_cast<unsigned>(pilGetInteger(FX_IL_IMAGE_ORIGIN)) == FX_IL_ORIGIN_LOWER_LEFT;
+        l->data = pilGetData();
+        return l->data != nullptr;
+    }
+    *l = Layout();
     names->ids[1] = pilCloneCurImage();
-    if (!names->ids[1]) return nullptr;
+    if (!names->ids[1]) return false;
     pilBindImage(names->ids[1]);
-    if (!pilConvertImage(FX_IL_RGBA, FX_IL_UNSIGNED_BYTE)) return nullptr;
+    if (!pilConvertImage(FX_IL_RGBA, FX_IL_UNSIGNED_BYTE)) return false;
     if (pilGetInteger(FX_IL_IMAGE_WIDTH) != w || pilGetInteger(FX_IL_IMAGE_HEIGHT) != h ||
         pilGetInteger(FX_IL_IMAGE_BYTES_PER_PIXEL) != 4 ||
         static_cast<int64_t>(pilGetInteger(FX_IL_IMAGE_SIZE_OF_DATA)) < static_cast<int64_t>(w) * h * 4 ||
         static_cast<unsigned>(pilGetInteger(FX_IL_IMAGE_FORMAT)) != FX_IL_RGBA ||
         static_cast<unsigned>(pilGetInteger(FX_IL_IMAGE_TYPE)) != FX_IL_UNSIGNED_BYTE)
-        return nullptr;
-    // Some decoders leave the rows bottom-up and say so; the pixmap is
-    // always top row first.
-    *bottomUp = static_cast<unsigned>(pilGetInteger(FX_IL_IMAGE_ORIGIN)) == FX_IL_ORIGIN_LOWER_LEFT;
-    return pilGetData();
+        return false;
+    l->bottomUp = static_cast<unsigned>(pilGetInteger(FX_IL_IMAGE_ORIGIN)) == FX_IL_ORIGIN_LOWER_LEFT;
+    l->data = pilGetData();
+    return l->data != nullptr;
+}
+
+const uint8_t* localRow(const Layout& l, int w, int h, int y) {
+    return l.data + static_cast<size_t>(w) * l.bpp * static_cast<size_t>(l.bottomUp ? h - 1 - y : y);
+}
+
+// One row into RGBA pixels; the result is the AND of the pixels written,
+// whose top byte is 255 exactly when every alpha was.
+template <int kBpp, int kR, int kG, int kB, int kA>
+uint32_t localExpand(const uint8_t* s, uint32_t* d, int w) {
+    uint32_t all = 0xFFFFFFFFu;
+    for (int x = 0; x < w; x++, s += kBpp) {
+        uint32_t a = kA < 0 ? 255u : s[kA < 0 ? 0 : kA];
+        uint32_t p = s[kR] | static_cast<uint32_t>(s[kG]) << 8 | static_cast<uint32_t>(s[kB]) << 16 | a << 24;
+        d[x] = p;
+        all &= p;
+    }
+    return all;
+}
+
+// RGB, the decoders' usual output: four pixels from three 32-bit words
+// (the bytes are in memory order, as the pixels), the rest one by one.
+uint32_t localExpandRgb(const uint8_t* s, uint32_t* d, int w) {
+    int x = 0;
+    for (; x + 4 <= w; x += 4, s += 12) {
+        uint32_t a, b, c;
+        memcpy(&a, s, 4);
+        memcpy(&b, s + 4, 4);
+        memcpy(&c, s + 8, 4);
+        d[x] = a | 0xFF000000u;
+        d[x + 1] = a >> 24 | b << 8 | 0xFF000000u;
+        d[x + 2] = b >> 16 | c << 16 | 0xFF000000u;
+        d[x + 3] = c >> 8 | 0xFF000000u;
+    }
+    for (; x < w; x++, s += 3)
+        d[x] = s[0] | static_cast<uint32_t>(s[1]) << 8 | static_cast<uint32_t>(s[2]) << 16 | 0xFF000000u;
+    return 0xFF000000u;
+}
+
+uint32_t localExpandRow(const Layout& l, const uint8_t* s, uint32_t* d, int w) {
+    switch (l.bpp * 16 + l.r) {
+    case 4 * 16 + 0: {
+        memcpy(d, s, static_cast<size_t>(w) * 4);
+        uint32_t all = 0xFFFFFFFFu;
+        for (int x = 0; x < w; x++) all &= d[x];
+        return all;
+    }
+    case 3 * 16 + 0: return localExpandRgb(s, d, w);
+    case 4 * 16 + 2: return localExpand<4, 2, 1, 0, 3>(s, d, w);
+    case 3 * 16 + 2: return localExpand<3, 2, 1, 0, -1>(s, d, w);
+    case 2 * 16 + 0: return localExpand<2, 0, 0, 0, 1>(s, d, w);
+    default: return localExpand<1, 0, 0, 0, -1>(s, d, w);
+    }
+}
+
+// One mask row: the mask's blue becomes the alpha of the first w pixels;
+// the result is the AND of the alphas written.
+template <int kBpp, int kB>
+uint32_t localMaskRow(const uint8_t* s, uint32_t* d, int w) {
+    uint32_t all = 255;
+    for (int x = 0; x < w; x++) {
+        uint32_t a = s[x * kBpp + kB];
+        d[x] = (d[x] & 0x00FFFFFFu) | a << 24;
+        all &= a;
+    }
+    return all;
+}
+
+uint32_t localMaskRowAny(const Layout& l, const uint8_t* s, uint32_t* d, int w) {
+    switch (l.bpp * 16 + l.b) {
+    case 1 * 16 + 0: return localMaskRow<1, 0>(s, d, w);
+    case 2 * 16 + 0: return localMaskRow<2, 0>(s, d, w);
+    case 3 * 16 + 2: return localMaskRow<3, 2>(s, d, w);
+    case 3 * 16 + 0: return localMaskRow<3, 0>(s, d, w);
+    case 4 * 16 + 0: return localMaskRow<4, 0>(s, d, w);
+    default: return localMaskRow<4, 2>(s, d, w);
+    }
 }
 
 void localClearMargin(FXPixmap* p, uint32_t v) {
@@ -329,30 +448,25 @@ bool FXCanvas::Decode(Source src, const char* path, int type, const uint8_t* dat
         h = nh;
         if (!localBoundImageSound(native.text)) return false;
     }
-    bool bottomUp = false;
-    const uint8_t* px = localConvert(&names, w, h, &bottomUp);
-    if (!px) return false;
+    Layout l;
+    if (!localPixels(&names, w, h, &l)) return false;
     if (!pixmap.Realloc(w, h)) return false;
     // The used area is overwritten below, so clearing the margin alone gives
     // the whole buffer in the clear colour, at a fraction of the writes.
     if (clearBeforeLoad) localClearMargin(&pixmap, localPack(clearColor));
 
-    opaque = true;
-    const size_t srcStride = static_cast<size_t>(w) * 4;
+    // One pass from the decoder's pixels into the pixmap.
+    uint32_t all = 0xFFFFFFFFu;
     for (int y = 0; y < h; y++) {
-        const uint8_t* s = px + srcStride * static_cast<size_t>(bottomUp ? h - 1 - y : y);
+        const uint8_t* s = localRow(l, w, h, y);
         uint32_t* d = pixmap.Row(y);
         if (transparencyPicture) {
-            for (int x = 0; x < w; x++) d[x] = (static_cast<uint32_t>(s[4 * x]) << 24) | 0x00FFFFFFu;
+            for (int x = 0; x < w; x++) d[x] = (static_cast<uint32_t>(s[x * l.bpp + l.r]) << 24) | 0x00FFFFFFu;
         } else {
-            memcpy(d, s, srcStride);
-            // The alpha bytes all 255 exactly when their AND is 255.
-            uint32_t all = 0xFF000000u;
-            for (int x = 0; x < w; x++) all &= d[x];
-            if (all != 0xFF000000u) opaque = false;
+            all &= localExpandRow(l, s, d, w);
         }
     }
-    if (transparencyPicture) opaque = false;
+    opaque = !transparencyPicture && (all & 0xFF000000u) == 0xFF000000u;
     return true;
 }
 
@@ -394,7 +508,7 @@ bool FXCanvas::CreateFromBufBmp(unsigned char* data, unsigned int size) {
     return CreateFromBufType(FX_IL_BMP, data, size);
 }
 
-bool FXCanvas::DecodeMask(Source src, const char* path, int type, const uint8_t* data, size_t size) {
+bool FXCanvas::DecodeMask(Source src, const char* path, int type, const uint8_t* data, size_t size, bool exact) {
     if (!fxDevilReady()) return false;
     bool fromFile = src == kFromFile;
     NativePath native(fromFile ? path : "");
@@ -404,29 +518,43 @@ bool FXCanvas::DecodeMask(Source src, const char* path, int type, const uint8_t*
     ImageNames names;
     int w = 0, h = 0;
     if (!localDecodeChecked("mask", fromFile, native.text, type, data, size, &names, &w, &h)) return false;
-    if (!pixmap.pixels || w > pixmap.usedWidth || h > pixmap.usedHeight) return false;
-    bool bottomUp = false;
-    const uint8_t* px = localConvert(&names, w, h, &bottomUp);
-    if (!px) return false;
-
-    opaque = true;
     const int uw = pixmap.usedWidth, uh = pixmap.usedHeight;
-    const size_t srcStride = static_cast<size_t>(w) * 4;
+    if (!pixmap.pixels) return false;
+    if (exact && (w != uw || h != uh)) {
+        err("mask of %d x %d does not fit its frame of %d x %d: refused\n", w, h, uw, uh);
+        return false;
+    }
+    if (w > uw || h > uh) return false;
+    Layout l;
+    if (!localPixels(&names, w, h, &l)) return false;
+
+    // One pass from the decoder's pixels into the alpha bytes.
+    uint32_t all = 255;
     for (int y = 0; y < uh; y++) {
         uint32_t* d = pixmap.Row(y);
         int x = 0;
         if (y < h) {
-            const uint8_t* s = px + srcStride * static_cast<size_t>(bottomUp ? h - 1 - y : y);
-            for (; x < w; x++) d[x] = (d[x] & 0x00FFFFFFu) | (static_cast<uint32_t>(s[4 * x + 2]) << 24);
+            all &= localMaskRowAny(l, localRow(l, w, h, y), d, w);
+            x = w;
         }
         for (; x < uw; x++) d[x] &= 0x00FFFFFFu;
     }
+    opaque = !exact || all == 255;
     return true;
 }
 
 bool FXCanvas::LoadMask(const char* path) {
     if (!path || !*path) return false;
-    return DecodeMask(kFromFile, path, 0, nullptr, 0);
+    return DecodeMask(kFromFile, path, 0, nullptr, 0, false);
+}
+
+bool FXCanvas::LoadFrameMask(const char* path) {
+    if (!path || !*path) return false;
+    return DecodeMask(kFromFile, path, 0, nullptr, 0, true);
+}
+
+bool FXCanvas::LoadFrameMaskBufType(int type, unsigned char* data, unsigned int size) {
+    return DecodeMask(kFromMemory, nullptr, type, data, size, true);
 }
 
 bool FXCanvas::LoadMaskCN(FXPackage* pck, int record) {
@@ -434,7 +562,7 @@ bool FXCanvas::LoadMaskCN(FXPackage* pck, int record) {
     size_t size = 0;
     int type = 0;
     if (!localRecord(pck, record, &data, &size, &type)) return false;
-    return DecodeMask(kFromMemory, nullptr, type, data, size);
+    return DecodeMask(kFromMemory, nullptr, type, data, size, false);
 }
 
 bool FXCanvas::LoadMaskC(FXPackage* pck, const char* key) {

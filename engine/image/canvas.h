@@ -71,6 +71,12 @@ public:
     bool LoadMask(const char* path);
     bool LoadMaskCN(FXPackage* pck, int record);
     bool LoadMaskC(FXPackage* pck, const char* key);
+    // A movie frame's mask: as LoadMask, but the mask must have exactly the
+    // used size (a cropped frame and its mask are one area; any other size
+    // is refused with a log line), and opaque then tells whether every
+    // alpha came out 255.
+    bool LoadFrameMask(const char* path);
+    bool LoadFrameMaskBufType(int type, unsigned char* data, unsigned int size);
 
     void ConvertColsToLayered();
     // rgba is premultiplied in place by its alpha.
@@ -110,7 +116,7 @@ private:
     enum Source { kFromFile, kFromMemory };
     bool Decode(Source src, const char* path, int type, const uint8_t* data, size_t size, bool resize, float sx,
                 float sy);
-    bool DecodeMask(Source src, const char* path, int type, const uint8_t* data, size_t size);
+    bool DecodeMask(Source src, const char* path, int type, const uint8_t* data, size_t size, bool exact);
     bool Save(const char* path, int x0, int y0, int x1, int y1, int channels);
     bool TextFromCodes(const uint32_t* codes, int n, FXFontGDI* font, float* rgba);
 };
