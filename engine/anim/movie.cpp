@@ -204,7 +204,6 @@ void SMovie::Destroy() {
     edges.DestroyBuf();
     keyFrames.DestroyBuf();
     staging.Destroy();
-    stagingMask.Destroy();
     desk.Destroy();
     needsCreating = true;
     direction = 1;
@@ -334,7 +333,10 @@ bool SMovie::LoadCN(FXPackage* pck, int id) {
     if (!rec) return false;
     FXPackageData d;
     d.InitData(rec->start, rec->size);
-    return LoadFromData(&d);
+    const int errors = fxThreadErrors();
+    bool ok = LoadFromData(&d);
+    if (!ok || fxThreadErrors() != errors) err("movie record %d is damaged%s\n", id, ok ? "" : ": not loaded");
+    return ok;
 }
 
 bool SMovie::LoadC(FXPackage* pck, const char* key) {
@@ -634,16 +636,17 @@ bool SMovie::DecodeInto(bool fromMemory, int frame, const char* pict, const char
     }
     if (!ok) return false;
     if (maskMode) {
-        localPlainCanvas(&stagingMask, false);
+        // The mask's grey goes straight into the picture's alpha; a mask of
+        // another size is refused (a cropped frame and its mask are one area).
         if (fromMemory) {
             if (frame >= maskBytes.count || frame >= maskSizes.count) return false;
             auto* b = static_cast<unsigned char*>(maskBytes.data[frame]);
             int n = maskSizes.GetInt(frame);
-            ok = b && n > 0 && stagingMask.CreateFromBufType(localTypeOf(package, maskNames.Get(frame)), b, n);
+            ok = b && n > 0 && staging.LoadFrameMaskBufType(localTypeOf(package, maskNames.Get(frame)), b, n);
         } else {
-            ok = mask && *mask && stagingMask.CreateFromPict(mask);
+            ok = mask && *mask && staging.LoadFrameMask(mask);
         }
-        if (!ok || !localApplyMask(&staging, &stagingMask)) return false;
+        if (!ok) return false;
     }
     if (!fxglobalEnv || !fxglobalEnv->FastPrepareTexture(m, &staging.pixmap)) return false;
     m->textureOpaque = staging.opaque;

@@ -165,5 +165,4 @@ private:
     void PlaceQuad();
     void Advance();
     bool LoadFrameCanvas(int frame, FXCanvas* c);
-    FXCanvas stagingMask;
 };
