@@ -2,6 +2,8 @@
 // '\\' or '/'. Failures return false and write the reason to the trace log.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 
@@ -39,3 +41,36 @@ bool fxCanWrite(const char* path);
 // True when the folder is the user's own and the process may write into it:
 // a place for the user's files, not a shared or system one.
 bool fxIsOwnFolder(const char* path);
+
+// A file's bytes in the process's memory, private to it: writing to them
+// changes the memory, never the file. Filled by fxMapFile, given back by
+// fxUnmapFile; the platform twin alone knows how it holds them.
+struct FXFileMap {
+    uint8_t* data = nullptr;  // null when the file is empty
+    int64_t size = 0;
+    int kind = 0;             // 0: holds nothing
+    void* base = nullptr;     // what the platform releases
+    size_t span = 0;
+};
+
+enum {
+    // Pages come from the file as they are first touched (copy-on-write):
+    // a file only read costs no read up front.
+    FX_MAP_LAZY = 0,
+    // The whole file is read now into fresh memory (in large pages where the
+    // system gives them): for bytes about to be rewritten whole, which a
+    // copy-on-write mapping would copy page by page.
+    FX_MAP_READ = 1,
+};
+
+// Progress of FX_MAP_READ: bytes done out of the file's size.
+typedef std::function<void(int64_t, int64_t)> FXMapProgress;
+
+// Maps a regular file (see the modes above). False when it cannot be opened
+// (errno tells why), is not a regular file, does not fit the address space,
+// or memory is short; out then holds nothing. Only a file that another program changes in
+// place while mapped lazily can change or take away the mapped bytes: the
+// engine's own writers replace files whole (fxReplaceFile).
+bool fxMapFile(const char* path, unsigned mode, FXFileMap* out, const FXMapProgress& progress = nullptr);
+// Releases what fxMapFile gave (nothing when it holds nothing) and empties m.
+void fxUnmapFile(FXFileMap* m);

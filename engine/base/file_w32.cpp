@@ -1,4 +1,5 @@
-// Creating, syncing, replacing and removing files and folders on Windows.
+// Creating, syncing, replacing and removing files and folders on Windows, and
+// mapping files.
 // Paths arrive in the ANSI code page and go to the system's wide calls.
 #include <windows.h>
 #include <aclapi.h>
@@ -6,11 +7,15 @@
 #include <io.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "file.h"
+#include "paths.h"
 #include "platform.h"
 
 namespace {
@@ -205,4 +210,90 @@ bool fxPlatformOwnFolder(const char* nativePath) {
                          (tokenOwner && EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(tokenOwner.get())->Owner)));
     LocalFree(sd);
     return own;
+}
+
+// ---------------------------------------------------------------- mapping
+
+namespace {
+
+enum { kMapView = 1, kMapAlloc = 2 };
+
+}  // namespace
+
+bool fxMapFile(const char* path, unsigned mode, FXFileMap* out, const FXMapProgress& progress) {
+    fxUnmapFile(out);
+    std::wstring w;
+    char native[FXStr::kSize];
+    if (path && *path) fxNativePath(path, native, sizeof native);
+    if (!path || !*path || !localWide(native, &w)) {
+        errno = ENOENT;
+        return false;
+    }
+    // Others may still read, and rename or replace the file (its bytes stay
+    // with the mapping where the system allows that).
+    HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        localSetErrno();
+        return false;
+    }
+    LARGE_INTEGER size;
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size) || size.QuadPart < 0 ||
+        static_cast<uint64_t>(size.QuadPart) > SIZE_MAX / 2) {
+        CloseHandle(h);
+        errno = EINVAL;
+        return false;
+    }
+    const size_t n = static_cast<size_t>(size.QuadPart);
+    bool ok = true;
+    if (n == 0) {
+        // Nothing to map (an empty file has no mapping).
+    } else if (mode == FX_MAP_LAZY) {
+        // Copy-on-write: the view stays valid after both handles are closed.
+        HANDLE m = CreateFileMappingW(h, nullptr, PAGE_WRITECOPY, 0, 0, nullptr);
+        void* view = m ? MapViewOfFile(m, FILE_MAP_COPY, 0, 0, 0) : nullptr;
+        if (m) CloseHandle(m);
+        ok = view != nullptr;
+        if (ok) {
+            out->data = static_cast<uint8_t*>(view);
+            out->base = view;
+            out->kind = kMapView;
+            out->size = static_cast<int64_t>(n);
+        }
+    } else {
+        // Large pages need a privilege users lack: ordinary pages.
+        void* p = VirtualAlloc(nullptr, n, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        ok = p != nullptr;
+        if (ok) {
+            out->data = static_cast<uint8_t*>(p);
+            out->base = p;
+            out->kind = kMapAlloc;
+        }
+        const size_t kChunk = size_t(16) << 20;
+        size_t got = 0;
+        while (ok && got < n) {
+            DWORD r = 0;
+            DWORD want = static_cast<DWORD>(std::min(kChunk, n - got));
+            if (!ReadFile(h, out->data + got, want, &r, nullptr) || r == 0) break;  // cut short: keep what was read
+            got += r;
+            if (progress) progress(static_cast<int64_t>(got), static_cast<int64_t>(n));
+        }
+        out->size = static_cast<int64_t>(got);
+    }
+    if (!ok) localSetErrno();
+    int why = errno;
+    CloseHandle(h);
+    if (!ok) {
+        fxUnmapFile(out);
+        errno = why;
+        return false;
+    }
+    return true;
+}
+
+void fxUnmapFile(FXFileMap* m) {
+    if (!m) return;
+    if (m->kind == kMapView) UnmapViewOfFile(m->base);
+    else if (m->kind == kMapAlloc) VirtualFree(m->base, 0, MEM_RELEASE);
+    *m = FXFileMap();
 }

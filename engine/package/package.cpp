@@ -389,6 +389,7 @@ FXPackage::FXPackage()
     : data(nullptr),
       dataSize(0),
       block(nullptr),
+      mapped(),
       readers(nullptr),
       index(nullptr),
       indexCount(0),
@@ -410,12 +411,17 @@ void FXPackage::ReleaseReaders() {
     indexCount = 0;
 }
 
-void FXPackage::Destroy() {
-    ReleaseReaders();
+void FXPackage::ReleaseBlock() {
     free(block);
     block = nullptr;
+    fxUnmapFile(&mapped);
     data = nullptr;
     dataSize = 0;
+}
+
+void FXPackage::Destroy() {
+    ReleaseReaders();
+    ReleaseBlock();
     ids.DestroyBuf();
     offsets.DestroyBuf();
     sizes.DestroyBuf();
@@ -425,40 +431,37 @@ void FXPackage::Destroy() {
     tmpFiles.DestroyBuf();
 }
 
+// The header's text length when buf begins with a package header (-1 when
+// not), and whether its flags say scrambled. The header is a string of at
+// most 1023 characters ending at a NUL.
+static int64_t localHeader(const uint8_t* buf, int64_t n, bool* scrambled) {
+    *scrambled = false;
+    int64_t hlen = n >= 4 ? static_cast<int32_t>(localGet32(buf)) : -1;
+    if (hlen < 5 || hlen > n - 4 || memcmp(buf + 4, "pck01", 5) != 0) return -1;
+    for (int64_t i = 5; i < hlen && i < FXStr::kMaxLen && buf[4 + i]; ++i)
+        if (buf[4 + i] == 's') *scrambled = true;
+    return hlen;
+}
+
 bool FXPackage::Load(const char* path) {
     Destroy();
     loadInfo = FXPackageLoadInfo();
-    FILE* f = localOpen(path, "rb");
-    if (!f) return false;
+    // Mapping costs nothing up front: pages are read as records are used.
+    if (!fxMapFile(path, FX_MAP_LAZY, &mapped)) return false;
     loadInfo.opened = true;
-    // Only the magic is read before committing memory to the whole file.
-    uint8_t head[9];
-    long total = -1;
-    if (fread(head, 1, 9, f) == 9 && memcmp(head + 4, "pck01", 5) == 0 && fseek(f, 0, SEEK_END) == 0)
-        total = ftell(f);
+    bool scrambled = false;
+    int64_t hlen = localHeader(mapped.data, mapped.size, &scrambled);
     // Offsets and sizes are int32: a larger body cannot be addressed.
-    if (total < 9 || total - 4 > static_cast<long long>(INT32_MAX) + FXStr::kSize || fseek(f, 0, SEEK_SET) != 0) {
-        loadInfo.fileSize = total;
-        fclose(f);
-        return false;
+    if (scrambled && mapped.size - 4 - hlen <= INT32_MAX) {
+        // Unscrambling rewrites every byte, which would copy the mapping a
+        // page at a time: reading the file whole into fresh memory is faster.
+        FXFileMap whole;
+        bool read = fxMapFile(path, FX_MAP_READ, &whole, [this](int64_t done, int64_t total) { Report(done, total); });
+        fxUnmapFile(&mapped);
+        if (!read) return false;
+        mapped = whole;
     }
-    uint8_t* buf = static_cast<uint8_t*>(malloc(static_cast<size_t>(total)));
-    if (!buf) {
-        fclose(f);
-        return false;
-    }
-    // Big chunks so that progress can be shown without slowing the read.
-    const size_t kChunk = size_t(16) << 20;
-    size_t got = 0;
-    while (got < static_cast<size_t>(total)) {
-        size_t want = std::min(kChunk, static_cast<size_t>(total) - got);
-        size_t r = fread(buf + got, 1, want, f);
-        got += r;
-        Report(static_cast<int64_t>(got), total);
-        if (r != want) break;
-    }
-    fclose(f);
-    return LoadOwned(buf, got);
+    return LoadOwned(mapped.data, static_cast<size_t>(mapped.size));
 }
 
 bool FXPackage::LoadFromMemory(const void* p, size_t n) {
@@ -466,10 +469,10 @@ bool FXPackage::LoadFromMemory(const void* p, size_t n) {
     loadInfo = FXPackageLoadInfo();
     loadInfo.opened = true;
     if (!p && n > 0) return false;
-    uint8_t* buf = static_cast<uint8_t*>(malloc(n ? n : 1));
-    if (!buf) return false;
-    if (n) memcpy(buf, p, n);
-    return LoadOwned(buf, n);
+    block = static_cast<uint8_t*>(malloc(n ? n : 1));
+    if (!block) return false;
+    if (n) memcpy(block, p, n);
+    return LoadOwned(block, n);
 }
 
 // Reads one of the four lists and tells how many of its items were really
@@ -482,24 +485,24 @@ static int localReadList(FXPackageData* d, FXArray* a, int32_t* count) {
     return std::min<int32_t>(*count, (before - 4) / 4);
 }
 
-// Takes ownership of buf (the whole file). Shared by the file and memory
-// loads so that both see the same checks.
+// Reads the package in buf (the whole file), which the package holds already
+// (block or mapped) and releases when it is not a package. Shared by the file
+// and memory loads so that both see the same checks.
 bool FXPackage::LoadOwned(uint8_t* buf, size_t n) {
     loadInfo.fileSize = static_cast<int64_t>(n);
-    int64_t hlen = n >= 4 ? static_cast<int32_t>(localGet32(buf)) : -1;
-    if (hlen < 5 || hlen > static_cast<int64_t>(n) - 4 || memcmp(buf + 4, "pck01", 5) != 0) {
-        free(buf);
+    bool scrambled = false;
+    int64_t hlen = localHeader(buf, static_cast<int64_t>(n), &scrambled);
+    if (hlen < 0) {
+        ReleaseBlock();
         return false;
     }
     loadInfo.isPackage = true;
-    // The header is a string of at most 1023 characters ending at a NUL.
-    for (int64_t i = 5; i < hlen && i < FXStr::kMaxLen && buf[4 + i]; ++i)
-        if (buf[4 + i] == 's') loadInfo.scrambled = true;
+    loadInfo.scrambled = scrambled;
     uint8_t* body = buf + 4 + hlen;
     int64_t blen = static_cast<int64_t>(n) - 4 - hlen;
     loadInfo.bodySize = blen;
     if (blen > INT32_MAX) {
-        free(buf);
+        ReleaseBlock();
         return false;
     }
     if (loadInfo.scrambled) fxPackageScramble(body, blen);
@@ -535,13 +538,19 @@ bool FXPackage::LoadOwned(uint8_t* buf, size_t n) {
     nameServer.full = top == INT32_MAX;
 
     // The data area stays inside the loaded block: no second copy.
-    block = buf;
     data = d.pos;
     dataSize = d.remaining;
     RecompClasses();
     loadInfo.damaged = 0;
-    for (int i = 0; i < records.count; ++i)
-        if (!records.data[i]) ++loadInfo.damaged;
+    // A cut file or a wrong offset loses records silently otherwise: the
+    // log names each, so that what the show then misses can be traced.
+    for (int i = 0; i < records.count; ++i) {
+        if (records.data[i]) continue;
+        if (++loadInfo.damaged <= 1024)
+            err("package: record %d (offset %d, %d bytes) lies outside the data area of %d bytes: left out\n",
+                ids.GetInt(i), offsets.GetInt(i), sizes.GetInt(i), dataSize);
+    }
+    if (loadInfo.damaged > 1024) err("package: %d records in all lie outside the data area\n", loadInfo.damaged);
     return true;
 }
 
@@ -724,37 +733,46 @@ bool FXPackage::Save(const char* path, int flags) {
         fclose(f);
     }
 
-    const bool scramble = (flags & 1) != 0;
-    if (ok) {
-        if (scramble) fxPackageScramble(nb, bodySize);
-        // A reader never sees half a package: it replaces the old one whole.
-        ok = fxReplaceFile(path, [&](FILE* out) {
-            uint8_t head[10];
-            int hl = scramble ? 6 : 5;
-            localPut32(head, static_cast<uint32_t>(hl));
-            memcpy(head + 4, "pck01s", static_cast<size_t>(hl));
-            bool wrote = fwrite(head, 1, static_cast<size_t>(4 + hl), out) == static_cast<size_t>(4 + hl);
-            const int64_t kChunk = int64_t(16) << 20;
-            for (int64_t at = 0; wrote && at < bodySize; at += kChunk) {
-                size_t want = static_cast<size_t>(std::min(kChunk, bodySize - at));
-                wrote = fwrite(nb + at, 1, want, out) == want;
-                Report(bodySize + at + static_cast<int64_t>(want), work);
-            }
-            return wrote;
-        });
-        if (!ok) err("package: cannot write %s\n", path ? path : "");
-        if (scramble) fxPackageScramble(nb, bodySize);
-    }
     if (!ok) {
         free(nb);
         rollback();
         return false;
     }
 
+    // The new block holds the old data area too: the package moves to it
+    // before the file is replaced, since the old block may map that very
+    // file (which Windows cannot replace while it is mapped). Until the
+    // write succeeds the package keeps its old records and size.
     ReleaseReaders();
-    free(block);
+    const int32_t oldSize = dataSize;
+    ReleaseBlock();
     block = nb;
     data = nb + listBytes;
+    dataSize = oldSize;
+    const bool scramble = (flags & 1) != 0;
+    if (scramble) fxPackageScramble(nb, bodySize);
+    // A reader never sees half a package: it replaces the old one whole.
+    ok = fxReplaceFile(path, [&](FILE* out) {
+        uint8_t head[10];
+        int hl = scramble ? 6 : 5;
+        localPut32(head, static_cast<uint32_t>(hl));
+        memcpy(head + 4, "pck01s", static_cast<size_t>(hl));
+        bool wrote = fwrite(head, 1, static_cast<size_t>(4 + hl), out) == static_cast<size_t>(4 + hl);
+        const int64_t kChunk = int64_t(16) << 20;
+        for (int64_t at = 0; wrote && at < bodySize; at += kChunk) {
+            size_t want = static_cast<size_t>(std::min(kChunk, bodySize - at));
+            wrote = fwrite(nb + at, 1, want, out) == want;
+            Report(bodySize + at + static_cast<int64_t>(want), work);
+        }
+        return wrote;
+    });
+    if (scramble) fxPackageScramble(nb, bodySize);
+    if (!ok) {
+        err("package: cannot write %s\n", path ? path : "");
+        rollback();
+        RecompClasses();
+        return false;
+    }
     dataSize = static_cast<int32_t>(end);
     pendingFiles.DestroyBuf();
     pendingIds.DestroyBuf();

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/file.h"
 #include "base/fxarray.h"
 #include "base/fxstr.h"
 
@@ -135,7 +136,9 @@ public:
     FXPackage& operator=(const FXPackage&) = delete;
 
     // Replaces the content by a package file; a file that is missing or not
-    // a package leaves the package empty. The result tells whether it was a
+    // a package leaves the package empty. The file is mapped, not read: the
+    // records point into the mapping (copy-on-write, so writing into a record
+    // never reaches the file), and only a scrambled body is read whole. The result tells whether it was a
     // package at all (damaged records are dropped, see RecompClasses; so are
     // records lacking an id, offset or size, while a missing type reads -1).
     bool Load(const char* path);
@@ -175,13 +178,17 @@ public:
 
 private:
     bool LoadOwned(uint8_t* buf, size_t n);
+    void ReleaseBlock();
     void ReleaseReaders();
     void BuildIndex();
     void Report(int64_t done, int64_t total) const {
         if (progress) progress(progressUser, done, total);
     }
 
-    uint8_t* block;           // owned allocation that data points into
+    // What data points into: a malloc'd block (memory loads, Save) or the
+    // mapped file (Load); at most one of them is held.
+    uint8_t* block;
+    FXFileMap mapped;
     FXPackageData* readers;   // one allocation for all readers
     uint64_t* index;          // sorted (id, first record) keys
     int32_t indexCount;
