@@ -35,9 +35,11 @@ TEST_F(Package, SaveWritesTheFormatByteForByte) {
 }
 
 TEST(Scramble, IsAPlainTransposeOfTheLeadingSquare) {
-    // A 3 x 3 square with one byte left over, and squares larger than one
-    // tile and not a multiple of it.
-    std::vector<int> lens = {10, 200 * 200 + 17, 131 * 131, 1000 * 1000 + 999};
+    // A 3 x 3 square with one byte left over, squares larger than one tile
+    // and not a multiple of it, and squares at the edges of whole blocks
+    // and tiles.
+    std::vector<int> lens = {10, 200 * 200 + 17, 131 * 131, 1000 * 1000 + 999, 64 * 64, 64 * 64 + 128, 65 * 65,
+                             127 * 127 + 5, 128 * 128, 129 * 129, 136 * 136 + 1, 520 * 520 + 1039};
     for (int n = 1; n < 40; ++n) lens.push_back(n * n + n % 3);
     for (int len : lens) {
         std::string b(static_cast<size_t>(len), '\0');
