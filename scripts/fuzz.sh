@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/, makes a seed corpus
 # of real packages, and runs every target for a bounded time.
+#   FUZZ_BUILD     build folder (default build-fuzz/)
+#   FUZZ_DEMO      a demo package whose real records join the seeds (default
+#                  build/demo/xxdata.dat, when there is one)
+#   FUZZ_PREPARE=1 build and make the seeds only (scripts/reliability/fuzz.sh
+#                  runs the targets itself)
 #   FUZZ_SECONDS   seconds per target (default 60)
 #   FUZZ_FIXED=1   instead: a fixed seed and a fixed number of runs per target
 #                  (about fifteen seconds each here), so a run gives the same
@@ -10,10 +15,11 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build-fuzz"
+build="${FUZZ_BUILD:-$root/build-fuzz}"
 secs="${FUZZ_SECONDS:-60}"
 jobs="${FUZZ_JOBS:-2}"
-targets=(fuzz_package fuzz_mesh fuzz_phaser fuzz_canvas fuzz_movie fuzz_bezier fuzz_model fuzz_obj fuzz_scene fuzz_anim)
+targets=(fuzz_package fuzz_mesh fuzz_phaser fuzz_canvas fuzz_movie fuzz_bezier fuzz_model fuzz_obj fuzz_scene fuzz_anim
+  fuzz_gif fuzz_mtl fuzz_stage fuzz_config)
 
 command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ is not installed" >&2; exit 1; }
 
@@ -69,6 +75,53 @@ for ext in jpg png bmp tga gif; do
   n=$((n + 1))
 done
 
+# GIF pictures for the engine's own decoder: plain, transparent, interlaced.
+mkdir -p "$build/fuzz-seeds/gif"
+rm -f "$build/fuzz-seeds/gif/"*
+convert -size 24x16 gradient:red-blue "$build/fuzz-seeds/gif/plain.gif" 2>/dev/null || true
+convert -size 9x7 xc:none -fill red -draw 'point 3,3' "$build/fuzz-seeds/gif/transparent.gif" 2>/dev/null || true
+convert -size 20x12 plasma:fractal -seed 1 -interlace GIF "$build/fuzz-seeds/gif/interlaced.gif" 2>/dev/null || true
+
+# Material libraries: MTL text and the library record.
+mkdir -p "$build/fuzz-seeds/mtl"
+rm -f "$build/fuzz-seeds/mtl/"*
+printf '# two materials\nnewmtl skin\nKa 0.2 0.2 0.2\nKd 0.8 0.6 0.5\nKs 1 1 1\nNs 50\nd 0.9\nmap_Kd skin.jpg\n\nnewmtl cloth\nKd 0 0 1\n' \
+  > "$build/fuzz-seeds/mtl/two.mtl"
+
+# Configuration texts: the user's file and XScreenSaver's settings file.
+mkdir -p "$build/fuzz-seeds/config"
+rm -f "$build/fuzz-seeds/config/"*
+printf '# Velmira screen saver: the folder that holds xxdata.dat\npath=/home/u/velmira\n' > "$build/fuzz-seeds/config/plain"
+printf '[Velmira]\r\n  path =  /srv/a b \t\r\n#path=/x\npath=/later\n' > "$build/fuzz-seeds/config/blanks"
+printf 'timeout:\t0:10:00\n*grabDesktopImages:  False\nprograms:\t\\\n  grabDesktopImages: True \\\n  velmira -root\n' \
+  > "$build/fuzz-seeds/config/xscreensaver"
+
+# Real records of the demo package: its root scene, sprite movies, the
+# gallery model's library, a small picture, and a package of the scene with
+# the movies and picture its items name.
+mkdir -p "$build/fuzz-seeds/stage"
+rm -f "$build/fuzz-seeds/stage/"*
+demo="${FUZZ_DEMO:-$root/build/demo/xxdata.dat}"
+if [ -f "$demo" ]; then
+  real="$work/real"
+  mkdir -p "$real"
+  "$fxpack" extract "$demo" -o "$real" 0 357 420 3491 3516 2329 2330 3515 >/dev/null
+  cp "$real/0.bin" "$build/fuzz-seeds/scene/demo-root.bin"
+  for id in 357 420 3491 3516; do cp "$real/$id.bin" "$build/fuzz-seeds/movie/demo-$id.bin"; done
+  cp "$real/2329.bin" "$build/fuzz-seeds/mtl/demo-library.bin"
+  { printf '\000'; cat "$real/3515.jpg"; } > "$build/fuzz-seeds/canvas/demo-jpg"
+  "$fxpack" build "$build/fuzz-seeds/stage/demo.dat" 0="$real/0.bin" 3491="$real/3491.bin" 3516="$real/3516.bin" \
+    3515="$real/3515.jpg" >/dev/null
+  cp "$build/fuzz-seeds/stage/demo.dat" "$build/fuzz-seeds/package/demo-stage.dat"
+else
+  echo "fuzz.sh: no demo package at $demo: seeds from the engine's writers only"
+fi
+for f in "$build/fuzz-seeds/scene/"*; do
+  "$fxpack" build "$build/fuzz-seeds/stage/$(basename "$f").dat" 0="$f" 5="$work/pic.jpg" >/dev/null
+done
+
+[ "${FUZZ_PREPARE:-0}" = 1 ] && exit 0
+
 seeds_for() {
   case "$1" in
     fuzz_mesh) echo "$build/fuzz-seeds/mesh" ;;
@@ -80,6 +133,10 @@ seeds_for() {
     fuzz_obj) echo "$build/fuzz-seeds/obj" ;;
     fuzz_scene) echo "$build/fuzz-seeds/scene" ;;
     fuzz_anim) echo "$build/fuzz-seeds/anim" ;;
+    fuzz_gif) echo "$build/fuzz-seeds/gif" ;;
+    fuzz_mtl) echo "$build/fuzz-seeds/mtl" ;;
+    fuzz_stage) echo "$build/fuzz-seeds/stage" ;;
+    fuzz_config) echo "$build/fuzz-seeds/config" ;;
     *) echo "$build/fuzz-seeds/package" ;;
   esac
 }
@@ -91,7 +148,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$artifacts"
   # DevIL leaks on its own error paths, and decoding takes more memory.
   rss=2048 leaks=1
-  [ "$t" = fuzz_canvas ] && rss=3000 leaks=0
+  [ "$t" = fuzz_canvas ] || [ "$t" = fuzz_stage ] && rss=3000 leaks=0
   if [ "${FUZZ_FIXED:-0}" = 1 ]; then
     case "$t" in
       fuzz_package) runs=25000 ;;
@@ -103,6 +160,8 @@ for t in "${targets[@]}"; do
       fuzz_obj) runs=25000 ;;
       fuzz_scene) runs=40000 ;;
       fuzz_anim) runs=8000 ;;
+      fuzz_gif) runs=25000 ;;
+      fuzz_mtl | fuzz_stage | fuzz_config) runs=3000 ;;
       *) runs=8000 ;;
     esac
     # A fresh corpus each time: the same seed over the same inputs.
