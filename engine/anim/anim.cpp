@@ -172,7 +172,11 @@ bool FXAnim::LoadCN(FXPackage* pck, int id) {
         return false;
     }
     d->Reseek();
-    return LoadC(pck, d);
+    const int errors = fxThreadErrors();
+    bool ok = LoadC(pck, d);
+    if (!ok || fxThreadErrors() != errors)
+        err("animation record %d or a record it names is damaged%s\n", id, ok ? "" : ": not loaded");
+    return ok;
 }
 
 bool FXAnim::LoadC(FXPackage* pck, FXPackageData* d) {

@@ -119,7 +119,14 @@ void trc1(const char* fmt, ...) {
     va_end(a);
 }
 
+namespace {
+thread_local int trcThreadErrors = 0;
+}  // namespace
+
+int fxThreadErrors() { return trcThreadErrors; }
+
 void err(const char* fmt, ...) {
+    ++trcThreadErrors;
     va_list a;
     va_start(a, fmt);
     localTrace(kErr, fmt, a);

@@ -15,5 +15,9 @@ void trc1(const char* fmt, ...) FX_PRINTF(1, 2);
 void err(const char* fmt, ...) FX_PRINTF(1, 2);
 // Logs like err, then shows the message to the user; returns the box's answer.
 int errmsg(const char* fmt, ...) FX_PRINTF(1, 2);
+// Errors this thread has reported so far (counted with the log closed too):
+// a loader compares it before and after reading a record to name the record
+// whose damage its readers reported.
+int fxThreadErrors();
 void fxCloseTraces();
 void fxCloseTracesFile();

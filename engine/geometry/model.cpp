@@ -116,7 +116,11 @@ bool FXModel::LoadCN(FXPackage* pck, int id) {
         return false;
     }
     d->Reseek();
-    return LoadC(pck, d);
+    const int errors = fxThreadErrors();
+    bool ok = LoadC(pck, d);
+    if (!ok || fxThreadErrors() != errors)
+        err("model record %d or a record it names is damaged%s\n", id, ok ? "" : ": not loaded");
+    return ok;
 }
 
 bool FXModel::LoadC(FXPackage* pck, FXPackageData* d) {

@@ -85,7 +85,11 @@ bool FXScene::LoadCN(FXPackage* pck, int id) {
     }
     FXPackageData d = *rec;
     d.Reseek();
-    return LoadFromData(&d, nullptr);
+    const int errors = fxThreadErrors();
+    bool ok = LoadFromData(&d, nullptr);
+    if (!ok || fxThreadErrors() != errors)
+        err("scene record %d or a record it names is damaged%s\n", id, ok ? "" : ": not loaded");
+    return ok;
 }
 
 bool FXScene::Load(const char* path) {
