@@ -36,6 +36,8 @@ void localUsage() {
         "  --size WxH      window size (default 1024x768)\n"
         "  --frame-step S  seconds between rendered frames (default 1/30)\n"
         "\n"
+        "  --clock-speed F the show's clock runs F times as fast (0.01 to 1000; live modes):\n"
+        "                  long runs of the show in a fraction of the time\n"
         "  --data FOLDER   the folder holding xxdata.dat. Looked for there first, then in\n"
         "                  the configured folder ($XDG_CONFIG_HOME/fenro3d/Screensavers/Velmira,\n"
         "                  line path=FOLDER), then in the installed demo content. Without a\n"
@@ -60,6 +62,10 @@ int main(int argc, char** argv) {
             return fxRunOffline(l);
         default:
             // The install needs no window, so it works without a display.
-            return l.registerRequest ? fxRegister(l.dataFolder) : fxRunHost(l);
+            if (l.registerRequest) return fxRegister(l.dataFolder);
+            // Installed for the whole process and never removed: threads may
+            // read the clock until the very end.
+            if (l.clockSpeed != 1.0) fxSetClockSource(new FXScaledClock(l.clockSpeed));
+            return fxRunHost(l);
     }
 }

@@ -128,6 +128,12 @@ FXLaunch fxParseCommandLine(const std::vector<std::string>& args, const char* da
             if (!value(&v)) return localBad("--frame-step needs seconds");
             l.frameStep = strtod(v.c_str(), &end);
             if (!end || *end || !(l.frameStep >= 0.001) || l.frameStep > 10) return localBad("--frame-step needs seconds");
+        } else if (a == "--clock-speed") {
+            char* end = nullptr;
+            if (!value(&v)) return localBad("--clock-speed needs a factor");
+            l.clockSpeed = strtod(v.c_str(), &end);
+            if (!end || *end || !(l.clockSpeed >= 0.01) || l.clockSpeed > 1000)
+                return localBad("--clock-speed needs a factor from 0.01 to 1000");
         } else if (a.size() > 2 && a[0] == '-' && a[1] == '-') {
             return localBad("unknown option " + a);
         } else {

@@ -22,6 +22,7 @@ struct FXLaunch {
     bool registerRequest = false;  // "register_scrsaver" anywhere
     std::string dataFolder;     // given with register_scrsaver, or --data
     bool showFps = false;       // -fps/--fps: the frame rate in the lower-left corner
+    double clockSpeed = 1.0;    // --clock-speed: the live show's clock this many times as fast
     // Offline rendering.
     std::string outDir;
     std::string desktopFile;

@@ -28,6 +28,16 @@ void FXVirtualClock::SetMs(uint64_t ms) { __atomic_store_n(&ms_, ms, __ATOMIC_SE
 void FXVirtualClock::AdvanceMs(uint64_t ms) { __atomic_add_fetch(&ms_, ms, __ATOMIC_SEQ_CST); }
 void FXVirtualClock::SetSeconds(double s) { SetMs(s <= 0.0 ? 0 : static_cast<uint64_t>(s * 1000.0 + 0.5)); }
 
+FXScaledClock::FXScaledClock(double speed, FXClockSource* base) : base_(base), speed_(speed), startMs_(BaseMs()) {}
+
+uint64_t FXScaledClock::BaseMs() { return base_ ? base_->NowMs() : fxPlatformMonotonicMs(); }
+
+uint64_t FXScaledClock::NowMs() {
+    uint64_t now = BaseMs();
+    if (now <= startMs_ || !(speed_ > 0.0)) return startMs_;
+    return startMs_ + static_cast<uint64_t>(static_cast<double>(now - startMs_) * speed_);
+}
+
 FXClockSource* fxSetClockSource(FXClockSource* src) {
     FXClockSource* old = localClock.exchange(src);
     return old ? old : &localSystemClock;

@@ -61,6 +61,28 @@ TEST(Modes, TheCommandLineDecides) {
               std::make_tuple(FX_MODE_OFFLINE, "out", std::vector<double>{0, 1.5, 3}, "d.png", 800, 600));
     EXPECT_EQ(fxParseCommandLine({"--offline", "o"}, nullptr).times, (std::vector<double>{0, 1, 2.5, 4}));
     EXPECT_TRUE(fxParseCommandLine({"--offline", "o", "--fps"}, nullptr).showFps);
+    // The clock's factor, in any live mode; out of range or no number is refused.
+    struct Speed {
+        std::vector<std::string> args;
+        FXMode mode;
+        double speed;
+    } const speeds[] = {
+        {{"/s"}, FX_MODE_FULL, 1.0},
+        {{"/s", "--clock-speed", "20"}, FX_MODE_FULL, 20.0},
+        {{"--clock-speed", "0.5", "-root"}, FX_MODE_WINDOW, 0.5},
+        {{"/s", "--clock-speed", "0"}, FX_MODE_BAD, 0},
+        {{"/s", "--clock-speed", "1001"}, FX_MODE_BAD, 0},
+        {{"/s", "--clock-speed", "20x"}, FX_MODE_BAD, 0},
+        {{"/s", "--clock-speed", "nan"}, FX_MODE_BAD, 0},
+        {{"/s", "--clock-speed"}, FX_MODE_BAD, 0},
+    };
+    for (const Speed& r : speeds) {
+        FXLaunch l = fxParseCommandLine(r.args, nullptr);
+        EXPECT_EQ(l.mode, r.mode) << "speed row " << &r - speeds;
+        if (r.mode != FX_MODE_BAD) {
+            EXPECT_EQ(l.clockSpeed, r.speed) << "speed row " << &r - speeds;
+        }
+    }
 }
 
 // Which input closes, by the kind of window, the time and where the pointer

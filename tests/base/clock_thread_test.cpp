@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -33,6 +34,25 @@ TEST(Clock, VirtualAndSystemClocks) {
     fxSleep(0.02);
     EXPECT_GE(fxGetTime() - a, 0.019);
     for (auto [s, ms] : {std::pair{0.0, 0u}, {0.0104, 10u}, {0.0106, 11u}, {-1.0, 0u}}) EXPECT_EQ(fxSleepMs(s), ms) << s;
+}
+
+// A scaled clock reads as its base when made and then runs its factor as
+// fast; on the system clock it runs ahead of real time.
+TEST(Clock, AScaledClockRunsItsFactorAsFast) {
+    for (auto [speed, advance, reads] : {std::tuple{20.0, 1000u, 25000u}, {1.0, 1000u, 6000u}, {0.5, 1001u, 5500u}}) {
+        FXVirtualClock base(5000);
+        FXScaledClock scaled(speed, &base);
+        EXPECT_EQ(scaled.NowMs(), 5000u) << speed;
+        base.AdvanceMs(advance);
+        EXPECT_EQ(scaled.NowMs(), reads) << speed;
+    }
+    FXScaledClock fast(20.0);
+    FXClockSource* old = fxSetClockSource(&fast);
+    uint64_t a = fxGetTimeMs();
+    fxSleep(0.05);
+    EXPECT_GE(fxGetTimeMs() - a, 980u);  // 20 x at least 50 ms, less a millisecond's rounding
+    EXPECT_FALSE(fxSystemClockActive());
+    fxSetClockSource(old);
 }
 
 TEST(Rect, Combinations) {
