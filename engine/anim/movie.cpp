@@ -14,6 +14,7 @@
 #include "base/paths.h"
 #include "base/trace.h"
 #include "image/devil.h"
+#include "image/picthead.h"
 #include "image/pixmap.h"
 #include "package/package.h"
 #include "render/material.h"
@@ -246,6 +247,11 @@ bool SMovie::ParseRecord(FXPackageData* d) {
     if (d->remaining < 8) return false;
     largestWidth = d->ReadInt();
     largestHeight = d->ReadInt();
+    // Only a hint for the texture, but a size no picture can have is damage.
+    if (!fxPictSizeAllowed(largestWidth, largestHeight) && (largestWidth || largestHeight)) {
+        err("movie: largest frame of %d x %d pixels: taken as unknown\n", largestWidth, largestHeight);
+        largestWidth = largestHeight = 0;
+    }
     int ne = localCount(d, 4);
     if (ne < 0) {
         err("movie: the edge list claims more than the record holds\n");
