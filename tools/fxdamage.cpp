@@ -11,6 +11,7 @@
 // not harm the show (flipped bytes can leave a picture valid).
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <set>

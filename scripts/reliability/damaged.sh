@@ -49,7 +49,9 @@ mkdir -p "$work"
 # One show of 10 s into DIR/out: one frame at 10 s, small, with the log.
 play() {
   local dir="$1"
-  "$velmira" --offline "$dir/out" --data "$dir" --times 10 --size 160x120 >"$dir/stdout" 2>"$dir/stderr"
+  # A show that hangs is a fault too: 10 s of show time take a few seconds.
+  timeout -k 10 "${DAMAGED_TIMEOUT:-300}" "$velmira" --offline "$dir/out" --data "$dir" --times 10 --size 160x120 \
+    >"$dir/stdout" 2>"$dir/stderr"
 }
 
 # The sound package first: its exit status is what every damaged one must give.
@@ -83,7 +85,9 @@ one() {
   e=$(date +%s.%N)
   local secs
   secs=$(awk -v a="$s0" -v b="$e" 'BEGIN { printf "%.1f", b - a }')
-  if [ "$status" -gt 128 ]; then
+  if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+    reason="hung: stopped after ${DAMAGED_TIMEOUT:-300}s"
+  elif [ "$status" -gt 128 ]; then
     reason="killed by signal $((status - 128))"
   elif [ "$status" -ne "$good" ]; then
     reason="exit status $status"
@@ -130,14 +134,10 @@ echo "== damaged packages: $count, passed $pass, failed $fail, ${total}s in all"
 awk '{ t += $2; if ($2 > m) m = $2 } END { if (NR) printf "== time per package: mean %.1fs, longest %.1fs (two at a time)\n", t / NR, m }' \
   "$work"/*/result
 # The kind of damage of each package (its first line), and how many records.
-for kind in truncate offset cut flip magic count; do
-  n=0 r=0
-  for k in $(seq 1 "$count"); do
-    [ "$(awk 'NR == 1 { print $3 }' "$work/$k/damage" 2>/dev/null)" = "$kind" ] || continue
-    n=$((n + 1)) r=$((r + $(wc -l <"$work/$k/damage")))
-  done
-  echo "   $kind: $n packages, $r damaged records"
-done
+for k in $(seq 1 "$count"); do cat "$work/$k/damage"; echo end; done |
+  awk '$1 == "end" { first = 1; next } first { kind = $3; packages[kind]++; first = 0 } $1 == "damaged" { records[kind]++ }
+       BEGIN { first = 1 }
+       END { for (k in packages) printf "   %-8s %4d packages, %6d damaged records\n", k, packages[k], records[k] }'
 if [ "$fail" -gt 0 ]; then
   for k in $(seq 1 "$count"); do
     grep -q '^FAIL' "$work/$k/result" && echo "FAIL package $k: $(cut -d' ' -f3- "$work/$k/result") [$work/$k]"
