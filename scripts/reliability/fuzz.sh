@@ -28,8 +28,10 @@ for a in "$@"; do
   esac
 done
 
-all=(fuzz_package fuzz_mesh fuzz_phaser fuzz_canvas fuzz_movie fuzz_bezier fuzz_model fuzz_obj fuzz_scene fuzz_anim
-  fuzz_gif fuzz_mtl fuzz_stage fuzz_config)
+# The slowest first (inputs per second here: mesh 25, mtl 280, obj 370,
+# config 480, package 530), so that the two cores end together.
+all=(fuzz_mesh fuzz_mtl fuzz_obj fuzz_config fuzz_package fuzz_scene fuzz_canvas fuzz_bezier fuzz_anim fuzz_stage
+  fuzz_model fuzz_movie fuzz_gif fuzz_phaser)
 [ ${#chosen[@]} -gt 0 ] || chosen=("${all[@]}")
 
 FUZZ_PREPARE=1 "$root/scripts/fuzz.sh"
