@@ -101,3 +101,23 @@ void VelmiraFps::Destroy() {
     font_.Destroy();
     shown_.clear();
 }
+
+void VelmiraFrameGaps::Add(double seconds) {
+    if (!(seconds >= 0.0)) return;  // a clock that went back, or NaN
+    if (seconds > longest) longest = seconds;
+    const double ms = seconds * 1000.0;
+    const int b = ms >= kBuckets - 1 ? kBuckets - 1 : static_cast<int>(ms);
+    ++count[b];
+    ++total;
+}
+
+int VelmiraFrameGaps::Within(double q) const {
+    if (total <= 0) return 0;
+    const double need = q * total;
+    int64_t seen = 0;
+    for (int b = 0; b < kBuckets; ++b) {
+        seen += count[b];
+        if (seen >= need) return b + 1;
+    }
+    return kBuckets;
+}

@@ -11,6 +11,21 @@
 #include "render/env.h"
 #include "render/material.h"
 
+// Times from one frame's start to the next's over a period, by whole
+// milliseconds, for the log's frame-rate line: the longest, and the time
+// that all but the slowest 1 % kept within.
+struct VelmiraFrameGaps {
+    enum { kBuckets = 251 };  // 0 to 249 ms; the last counts 250 ms and more
+    int32_t count[kBuckets] = {};
+    int32_t total = 0;
+    double longest = 0.0;  // seconds
+    void Add(double seconds);
+    // The smallest whole millisecond that at least the share q of the gaps
+    // kept within; 0 without gaps.
+    int Within(double q) const;
+    void Clear() { *this = VelmiraFrameGaps(); }
+};
+
 class VelmiraFps : public PRender {
 public:
     // Frames per second over the last counted second; 0 until one has passed.

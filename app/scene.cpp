@@ -156,20 +156,23 @@ void Scene::OnRender(PEnv* env, double t) {
     localBanners(env, t);
     localFps(env, t);
     if (!d.first) env->RenderEnd();
-    if (++d.frames == 2) trc("first frame presented, %.3f s after the start\n", t - a.processStartTime);
+    if (++d.frames == 2)
+        trc("%s, %.3f s after the start\n",
+            a.run.presentedEarly ? "the opening's first frame presented" : "first frame presented",
+            t - a.processStartTime);
     // The frame rate in the log every ten seconds of the show.
     if (d.frames <= 2) {
         d.periodStart = t;
         d.periodFrames = 0;
-        d.periodLongest = 0.0;
+        d.periodGaps.Clear();
     } else {
-        if (t - d.lastFrame > d.periodLongest) d.periodLongest = t - d.lastFrame;
+        d.periodGaps.Add(t - d.lastFrame);
         if (++d.periodFrames > 0 && t - d.periodStart >= 10.0) {
-            trc("show: %d frames in %.1f s, longest %.0f ms\n", d.periodFrames, t - d.periodStart,
-                1000.0 * d.periodLongest);
+            trc("show: %d frames in %.1f s, longest %.0f ms, 99 %% within %d ms\n", d.periodFrames,
+                t - d.periodStart, 1000.0 * d.periodGaps.longest, d.periodGaps.Within(0.99));
             d.periodStart = t;
             d.periodFrames = 0;
-            d.periodLongest = 0.0;
+            d.periodGaps.Clear();
         }
     }
     d.lastFrame = t;

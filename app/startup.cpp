@@ -57,7 +57,38 @@ void localEnterData(FXDataSearch* data, bool log, const std::string& given) {
     fxOpenTraces((logFolder + "/velmira.log").c_str());
 }
 
-void localLoadShow(FXScrShot* shot) {
+// The captured desktop as the screen material on its 30 x 30 desk.
+void localDesktopDesk(FXScrShot* shot) {
+    VelmiraApp& a = velmira;
+    FXMaterial& screen = a.sets.screenMaterial;
+    // Drawn texel for pixel, so mipmaps would only cost time at start-up.
+    screen.mipmaps = false;
+    screen.SetTexture(shot);
+    screen.SetDefDiffuse(1.0f);
+    screen.name.Set("Material001");
+    screen.PreserveCols();
+    a.gr.AddMaterial(&screen);
+    a.sets.screenDesk.Create(30, 30);
+    a.sets.screenDesk.SetMaterial(&screen);
+}
+
+// The desktop as it was, unlit, presented at once: the window covers the
+// screen without a blank frame while the rest of the show loads.
+void localPresentDesktop(FXShowOutput* out) {
+    VelmiraApp& a = velmira;
+    if (!a.gr.RenderStart()) return;
+    a.gr.Clrscr(true, true, false);
+    a.gr.EnableDepthTest(false);
+    a.gr.EnableLights(false);
+    a.gr.ApplyMatrixIdentity();
+    a.sets.screenDesk.OnRender(&a.gr, 0.0);
+    out->Shown();
+    a.gr.RenderEnd();
+    a.run.presentedEarly = true;
+    trc("first frame presented, %.3f s after the start\n", fxGetTime() - a.processStartTime);
+}
+
+void localLoadShow(bool desktopReady, FXScrShot* shot) {
     VelmiraApp& a = velmira;
     a.pck.Load(kPackageFile);
     trc("InitScene -> package: %d records\n", a.pck.GetRecordCount());
@@ -70,14 +101,7 @@ void localLoadShow(FXScrShot* shot) {
         a.preview.SetMaterial(&a.preview_mat);
         return;
     }
-    FXMaterial& screen = a.sets.screenMaterial;
-    screen.SetTexture(shot);
-    screen.SetDefDiffuse(1.0f);
-    screen.name.Set("Material001");
-    screen.PreserveCols();
-    a.gr.AddMaterial(&screen);
-    a.sets.screenDesk.Create(30, 30);
-    a.sets.screenDesk.SetMaterial(&screen);
+    if (!desktopReady) localDesktopDesk(shot);
 
     a.start_phaser.duration = 2.0;
     a.start_phaser.loop = false;
@@ -105,8 +129,9 @@ void localLoadShow(FXScrShot* shot) {
 
 }  // namespace
 
-void InitScene(const FXShowStart& start, const FXDataSearch& search) {
+void InitScene(FXShowOutput* out, const FXDataSearch& search) {
     VelmiraApp& a = velmira;
+    const FXShowStart& start = out->start;
     a.run.isPreview = start.preview;
     fxInitPaths();
     FXDataSearch data = search;
@@ -129,7 +154,15 @@ void InitScene(const FXShowStart& start, const FXDataSearch& search) {
     if (a.run.noPackage) {
         if (!a.notice.Create(fxMissingPackageText(data))) err("InitScene -> the notice could not be drawn\n");
     } else {
-        localLoadShow(&shot);
+        // Live full screen: the desktop goes up first. A preview's window
+        // stays hidden until the show is loaded (its parent may still go),
+        // and offline every frame is the clock's.
+        const bool early = start.renderThread && !a.run.isPreview;
+        if (early) {
+            localDesktopDesk(&shot);
+            localPresentDesktop(out);
+        }
+        localLoadShow(early, &shot);
     }
     if (a.run.showFps && !a.fps.Create()) err("InitScene -> the frame rate could not be drawn\n");
     // The capture ends with this function: the screen material keeps its
@@ -140,6 +173,7 @@ void InitScene(const FXShowStart& start, const FXDataSearch& search) {
         if (!a.gr.StartLoop(&a.sc)) err("InitScene -> the render thread could not be started\n");
         if (!a.run.isPreview && a.gr.thread) fxSetThreadPriority(a.gr.thread, 1);
     }
+    if (!a.run.presentedEarly) out->Shown();
     trc("InitScene done\n");
 }
 
@@ -194,8 +228,7 @@ int fxRunShow(const FXLaunch& launch, FXShowOutput* out) {
     fxResetShow();
     velmira.run.showFps = launch.showFps;
     FXDataSearch data = fxFindDataFolder(launch.dataFolder);
-    InitScene(out->start, data);
-    out->Shown();
+    InitScene(out, data);
     velmira.run.startTime = fxGetTime();
     velmira.run.started = true;
     int status = out->Run();

@@ -47,10 +47,10 @@ struct VelmiraDirector {
     int frames = 0;
     double openingStart = 0.0;
     // Frames presented since periodStart, for the frame rate in the log, and
-    // the longest time from one frame's start to the next's among them.
+    // the times from one frame's start to the next's among them.
     int periodFrames = 0;
     double periodStart = 0.0;
-    double periodLongest = 0.0;
+    VelmiraFrameGaps periodGaps;
     double lastFrame = 0.0;
 };
 
@@ -65,6 +65,9 @@ struct VelmiraRun {
     bool noPackage = false;
     // The frame rate is drawn over every frame (--fps).
     bool showFps = false;
+    // A first frame (the desktop as it was) was presented before the show
+    // finished loading.
+    bool presentedEarly = false;
 };
 
 struct VelmiraApp {
@@ -100,7 +103,10 @@ extern VelmiraApp velmira;
 // Installs the screen saver for the user; with a data folder (checked first)
 // it also writes the configuration. Returns the exit status.
 int fxRegister(const std::string& dataFolder);
-void InitScene(const FXShowStart& start, const FXDataSearch& data);
+// Starts the show on the output and shows the output's window (Shown):
+// full screen, as soon as the desktop can be presented, before the rest
+// loads; otherwise once everything has loaded.
+void InitScene(FXShowOutput* out, const FXDataSearch& data);
 // False when the render thread would not stop: then nothing was freed and
 // the process must end without its exit path.
 bool DestroyScene();

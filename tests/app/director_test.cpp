@@ -177,6 +177,34 @@ TEST(Fps, CountsFramesOfTheShowsClock) {
     }
 }
 
+// The log's frame times: whole-millisecond buckets, the last catching
+// everything slower; gaps from a clock that went back are not counted.
+TEST(FrameGaps, LongestAndTheTimeMostFramesKeptWithin) {
+    struct Row {
+        std::vector<double> gaps;  // seconds
+        double q;
+        int within, total;
+        double longest;
+    } rows[] = {
+        {{}, 0.99, 0, 0, 0.0},
+        {std::vector<double>(99, 0.0333), 0.99, 34, 99, 0.0333},
+        // One slow frame in a hundred is the 1 % let off; two are not.
+        {[] { std::vector<double> g(99, 0.0333); g.push_back(0.120); return g; }(), 0.99, 34, 100, 0.120},
+        {[] { std::vector<double> g(98, 0.0333); g.insert(g.end(), {0.1205, 0.1215}); return g; }(), 0.99, 121,
+         100, 0.1215},
+        {{0.040, 9.5, -0.5, NAN}, 1.0, 251, 2, 9.5},
+    };
+    for (const Row& r : rows) {
+        VelmiraFrameGaps g;
+        for (double s : r.gaps) g.Add(s);
+        EXPECT_EQ(g.Within(r.q), r.within) << r.gaps.size();
+        EXPECT_EQ(g.total, r.total);
+        EXPECT_DOUBLE_EQ(g.longest, r.longest);
+        g.Clear();
+        EXPECT_EQ(g.Within(r.q) + g.total, 0);
+    }
+}
+
 // The scenarios fade in to 35 %, move and fade out, ending after 37, 47, 32
 // and 32 s; a number outside 0 to 3 ends at once.
 TEST(Billboards, ScenariosEndInTime) {
