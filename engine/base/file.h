@@ -55,7 +55,8 @@ struct FXFileMap {
 
 enum {
     // Pages come from the file as they are first touched (copy-on-write):
-    // a file only read costs no read up front.
+    // a file only read costs no read up front. Windows will not replace or
+    // remove a file while it is mapped so.
     FX_MAP_LAZY = 0,
     // The whole file is read now into fresh memory (in large pages where the
     // system gives them): for bytes about to be rewritten whole, which a
