@@ -8,7 +8,8 @@
 # record the show reads at start-up ("must" lines of fxdamage).
 #   scripts/reliability/damaged.sh [--short] [N]
 #   --short          20 packages (CI); N overrides either count
-#   RELIABILITY_BUILD  build folder (default build-reliability/)
+#   RELIABILITY_BUILD  build folder (default build-reliability/; an existing
+#                    one, such as the normal build/, is used as configured)
 #   FX_DEMO_FROM     the sound package (default: build/demo/xxdata.dat when
 #                    there is one, else this build draws it)
 #   DAMAGED_SEED     first seed (default 1); package k takes seed + k
@@ -34,8 +35,11 @@ if [ -z "${FX_DAMAGED_INNER:-}" ]; then
   demo_from=()
   given="${FX_DEMO_FROM:-$root/build/demo/xxdata.dat}"
   [ -f "$given" ] && demo_from=(-DFX_DEMO_FROM="$given")
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFX_BUILD_TESTS=OFF \
-    -DFX_BUILD_BENCH=OFF "${demo_from[@]}" >/dev/null
+  # A build folder that exists (the normal build, say) keeps its options.
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFX_BUILD_TESTS=OFF \
+      -DFX_BUILD_BENCH=OFF "${demo_from[@]}" >/dev/null
+  fi
   cmake --build "$build" -j "${FX_JOBS:-2}" --target velmira fxdamage demo_content
   FX_DAMAGED_INNER=1 exec "$root/tests/support/xvfb-run.sh" "$0" "$@"
 fi
