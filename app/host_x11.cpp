@@ -28,7 +28,8 @@
 namespace {
 
 int localSignalPipe[2] = {-1, -1};
-volatile sig_atomic_t localLooping = 0;
+// Read by the signal handler and by whichever thread finds the display lost.
+std::atomic<int> localLooping{0};
 volatile sig_atomic_t localSignalled = 0;
 
 const char kWakeSignal = 'S', kWakeLost = 'L';
@@ -51,9 +52,14 @@ void localOnSignal(int sig) {
     localWake(kWakeSignal);
 }
 
-// The X server went away: the loop ends, and whatever still hangs on the
-// dead connection may not hold the process.
+// The X server went away. Outside the loop (start-up, shut-down) the
+// process ends at once: the call under way, often in the GL driver, would
+// go on with the failed replies of a dead connection and crash, or the
+// preview's watch connection would exit from its own thread. In the loop,
+// the loop ends, and whatever still hangs on the dead connection may not
+// hold the process.
 void localOnDisplayLost() {
+    if (!localLooping) fxLeaveNow(1);
     localWake(kWakeLost);
     fxShutdownDeadline(1.5);
 }

@@ -3,11 +3,13 @@
 # package) started and ended at a random moment, over and over: full screen
 # and preview (in a window of xprobe's), each by SIGTERM, by SIGKILL and by
 # its X server killed. The kinds take turns; the moments (0 to KILLS_WINDOW
-# seconds after the start: start-up, opening, show) come from a seed that is
-# printed. After each end:
-#   - it ended within the limit (SIGTERM 10 s, the others 5 s) with a status
-#     its kind allows (SIGTERM: 0, or 143 during start-up; SIGKILL: 137;
-#     server killed: 0 or 1), no sanitizer report;
+# seconds after the start: start-up, opening, show; previews, which start in
+# well under a second, 0 to 2 s) come from a seed that is printed. After
+# each end:
+#   - it ended within the limit (SIGKILL 5 s, the others 10 s: a server lost
+#     during start-up is seen at start-up's next X call, after the package has
+#     loaded) with a status its kind allows (SIGTERM: 0, or 143 during
+#     start-up; SIGKILL: 137; server killed: 0 or 1), no sanitizer report;
 #   - no process of its session is left;
 #   - the screen is free: a fresh client grabs the keyboard and the pointer
 #     and no SCREENSAVER window is left (not when the server was killed);
@@ -49,7 +51,7 @@ work=$(mktemp -d /tmp/fxkills.XXXXXX)
 rel_home "$work"
 cd "$work"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-echo "kills: $cycles cycles, seed $seed, moments 0 to $window s, $velmira on $main_display, work folder $work"
+echo "kills: $cycles cycles, seed $seed, moments 0 to $window s (previews 0 to 2 s), $velmira on $main_display, work folder $work"
 
 # A server of its own for the cycles that kill it: xserver_pid, xserver_display.
 xserver_pid="" xserver_display=""
@@ -96,7 +98,9 @@ for ((c = 1; c <= cycles; ++c)); do
   mode="${kind% *}" how="${kind#* }"
   # Drawn here: $RANDOM in a command substitution would be the subshell's.
   r=$RANDOM
-  moment=$(awk -v r="$r" -v w="$window" 'BEGIN { printf "%.2f", r / 32768 * w }')
+  w=$window
+  [ "$mode" = preview ] && w=2
+  moment=$(awk -v r="$r" -v w="$w" 'BEGIN { printf "%.2f", r / 32768 * w }')
   cycle_faults=()
   dpy="$main_display"
   if [ "$how" = xkill ]; then
@@ -125,7 +129,7 @@ for ((c = 1; c <= cycles; ++c)); do
   case "$how" in
     term) kill -TERM "$pid" 2>/dev/null || true; limit=10 ;;
     kill) kill -KILL "$pid" 2>/dev/null || true; limit=5 ;;
-    xkill) kill -KILL "$xserver_pid"; limit=5 ;;
+    xkill) kill -KILL "$xserver_pid"; limit=10 ;;
   esac
   if wait_end "$pid" "$limit" 2>/dev/null; then
     took=$(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')
