@@ -46,11 +46,17 @@ void VelmiraSets::Load(FXPackage* package) {
     fade.bounce = false;
     fxSetPath(1);
 
-    frameDesk.Create(1, 1);
+    // In cells, so that where the overlay is clear (most of the screen)
+    // nothing is drawn: over the moving scene it is drawn every frame.
+    frameDesk.Create(32, 24);
     frameMaterial.LoadTextureCN(package, kEntryFrameOverlay);
     frameMaterial.SetDefDiffuse(1.0f);
     frameDesk.SetMaterial(&frameMaterial);
     frameDesk.mesh.colorMode = 1;
+    if (frameMaterial.textureReady && frameMaterial.textureImage) {
+        int clear = frameDesk.LeaveOutClearCells(*frameMaterial.textureImage, 4);
+        trc("VelmiraSets::Load -> frame overlay: %d of %d cells clear\n", clear, frameDesk.w * frameDesk.h);
+    }
 
     for (int i = 0; i < kBillboards; ++i) billboards[i].LoadCN(package, kEntryBillboard1 + i);
     billboardCount = kBillboards - 1;

@@ -1,8 +1,10 @@
 #include "desk.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "image/canvas.h"
 #include "math/3dmath.h"
 #include "render/material.h"
 
@@ -32,6 +34,44 @@ void FXDesk::Create(int columns, int rows) {
     UpdatePos(true, true);
     UpdateCol();
     UpdateTex();
+}
+
+int FXDesk::LeaveOutClearCells(const FXCanvas& pic, int margin) {
+    const FXPixmap& px = pic.pixmap;
+    const int pw = px.usedWidth, ph = px.usedHeight;
+    if (!mesh.indices || w < 1 || h < 1 || !px.pixels || pw < 1 || ph < 1 || pw > px.bufWidth ||
+        ph > px.bufHeight || mesh.indexCount != 6 * w * h)
+        return 0;
+    if (margin < 0) margin = 0;
+    // The device's alpha test passes only alpha above 2/255; the vertex
+    // colour can only lower it.
+    const uint32_t kClear = 2;
+    int32_t kept = 0, left = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int x0 = std::max(0, static_cast<int>(std::floor(static_cast<double>(x) * pw / w)) - margin);
+            const int x1 = std::min(pw, static_cast<int>(std::ceil(static_cast<double>(x + 1) * pw / w)) + margin);
+            const int y0 = std::max(0, static_cast<int>(std::floor(static_cast<double>(y) * ph / h)) - margin);
+            const int y1 = std::min(ph, static_cast<int>(std::ceil(static_cast<double>(y + 1) * ph / h)) + margin);
+            bool clear = true;
+            for (int ty = y0; clear && ty < y1; ++ty) {
+                const uint32_t* row = px.pixels + static_cast<int64_t>(ty) * px.bufWidth;
+                for (int tx = x0; tx < x1; ++tx)
+                    if ((row[tx] >> 24) > kClear) {
+                        clear = false;
+                        break;
+                    }
+            }
+            const int32_t* q = mesh.indices + 6 * (y * w + x);
+            if (clear) {
+                ++left;
+                continue;
+            }
+            if (mesh.indices + kept != q) memmove(mesh.indices + kept, q, 6 * sizeof(int32_t));
+            kept += 6;
+        }
+    mesh.indexCount = kept;
+    return left;
 }
 
 void FXDesk::Destroy() {

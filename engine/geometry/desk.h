@@ -9,6 +9,8 @@
 
 class FXMaterial;
 
+class FXCanvas;
+
 class FXDesk : public PRender {
 public:
     int32_t w;
@@ -38,6 +40,13 @@ public:
     virtual void UpdateTex();
     virtual void UpdateTex1();
     virtual void UpdateTexRc(float left, float top, float right, float bottom);
+
+    // Leaves out the cells whose part of pic (the used area, spread over the
+    // whole desk, with margin texels around for filtering) is clear enough
+    // that the alpha test would drop every pixel: a picture that is clear
+    // over most of the screen then costs only where it shows. Returns the
+    // number of cells left out; Create brings them all back.
+    int LeaveOutClearCells(const FXCanvas& pic, int margin);
 
     // Corners of a 1 x 1 desk, clockwise from the top-left: 1..4.
     void SetVertexPos(int corner, float x, float y);

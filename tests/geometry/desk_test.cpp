@@ -115,6 +115,46 @@ TEST(FXDesk, CornersAreNumberedClockwiseAndOthersIgnored) {
     EXPECT_EQ(All(d, X)[0], -1.0f);
 }
 
+// Cells whose part of the picture (with the margin around it) the alpha
+// test would drop entirely are left out; a texel above 2/255 anywhere in
+// reach keeps its cell. The picture's used area is spread over the desk.
+TEST(FXDesk, CellsOfAClearPictureAreLeftOut) {
+    struct Row {
+        const char* what;
+        std::vector<std::pair<int, int>> solid;  // texels with alpha 3 in a clear 40 x 30 picture
+        int margin;
+        std::vector<int> kept;  // cells (y * 4 + x) of a 4 x 3 desk left in
+    } rows[] = {
+        {"all clear", {}, 0, {}},
+        {"one texel keeps its cell", {{15, 12}}, 0, {5}},
+        {"the margin reaches the next cells", {{10, 10}}, 1, {0, 1, 4, 5}},
+        {"a corner texel", {{39, 29}}, 2, {11}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        FXCanvas pic;
+        ASSERT_TRUE(pic.pixmap.Realloc(40, 30));
+        pic.pixmap.usedWidth = 40, pic.pixmap.usedHeight = 30;
+        for (int y = 0; y < pic.pixmap.bufHeight; ++y)
+            for (int x = 0; x < pic.pixmap.bufWidth; ++x) pic.pixmap.Row(y)[x] = 0x02ffffffu;
+        for (auto [x, y] : r.solid) pic.pixmap.Row(y)[x] = 0x03000000u;
+        FXDesk d;
+        d.Create(4, 3);
+        EXPECT_EQ(d.LeaveOutClearCells(pic, r.margin), 12 - static_cast<int>(r.kept.size()));
+        ASSERT_EQ(d.mesh.indexCount, 6 * static_cast<int>(r.kept.size()));
+        for (size_t i = 0; i < r.kept.size(); ++i) {
+            const int x = r.kept[i] % 4, y = r.kept[i] / 4;
+            EXPECT_EQ(d.mesh.indices[6 * i], y * 5 + x) << "cell " << r.kept[i];
+        }
+        d.Create(5, 3);
+        EXPECT_EQ(d.mesh.indexCount, 6 * 15);  // a new grid has every cell
+    }
+    FXDesk d;
+    d.Create(2, 2);
+    EXPECT_EQ(d.LeaveOutClearCells(FXCanvas(), 0), 0);  // no picture: nothing left out
+    EXPECT_EQ(d.mesh.indexCount, 24);
+}
+
 TEST(ScrollDesk, NegativeAndHugeSpeedsWrapIntoRange) {
     FXMaterial m;
     m.texScaleU = m.texScaleV = 1;
