@@ -8,14 +8,12 @@
 #include <unistd.h>
 
 #include "image/canvas.h"
+#include "fuzz_files.h"
 #include "image/devil.h"
 #include "image/picthead.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (!fxLoadDevil()) {
-        fprintf(stderr, "DevIL (libdevil1c2) is needed\n");
-        _exit(1);
-    }
+    fuzzNeedDevil();
     return 0;
 }
 

@@ -12,18 +12,16 @@
 
 #include "app/config.h"
 #include "app/xsettings.h"
+#include "fuzz_files.h"
 
 namespace {
 
 std::string localHome() {
     static std::string home;
     if (home.empty()) {
-        char tmpl[] = "/tmp/fuzz_config-XXXXXX";
-        const char* d = mkdtemp(tmpl);
-        if (!d) abort();
-        home = d;
-        setenv("HOME", d, 1);
-        setenv("XDG_CONFIG_HOME", d, 1);
+        home = fuzzFolder("fuzz_config");
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", home.c_str(), 1);
         std::string cfg = fxConfigFile();
         // The configuration's folders, below the private home.
         for (size_t at = home.size() + 1; (at = cfg.find('/', at)) != std::string::npos; ++at) {
@@ -32,13 +30,6 @@ std::string localHome() {
         }
     }
     return home;
-}
-
-void localWrite(const std::string& path, const std::string& text) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) abort();
-    if (!text.empty() && fwrite(text.data(), 1, text.size(), f) != text.size()) abort();
-    fclose(f);
 }
 
 bool localBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -60,12 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (text.find(path) == std::string::npos) __builtin_trap();
     }
     // The file reader reads what was written, whatever its bytes.
-    localWrite(fxConfigFile(), text);
+    fuzzWrite(fxConfigFile(), text.data(), text.size());
     std::string fromFile;
     if (fxReadConfigFile(&fromFile) != found || fromFile != path) __builtin_trap();
 
     bool allowed = fxDesktopImagesAllowed(text);
-    localWrite(fxXScreenSaverFile(), text);
+    fuzzWrite(fxXScreenSaverFile(), text.data(), text.size());
     if (fxReadDesktopImagesAllowed() != allowed) __builtin_trap();
     // Stored and read back, a found path survives (a NUL would end it as text).
     if (found && !path.empty() && path.find('\0') == std::string::npos) {

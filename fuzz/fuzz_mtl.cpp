@@ -3,8 +3,6 @@
 // its own. Each loads a list of materials without holes, never more than the
 // bytes can hold, with colours read as stored; the record form writes back
 // and loads again to the same names.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,25 +14,9 @@
 #include "render/material.h"
 #include "render/matlib.h"
 
+#include "fuzz_files.h"
+
 namespace {
-
-std::string localDir() {
-    static std::string dir;
-    if (dir.empty()) {
-        char tmpl[] = "/tmp/fuzz_mtl-XXXXXX";
-        const char* d = mkdtemp(tmpl);
-        if (!d) abort();
-        dir = d;
-    }
-    return dir;
-}
-
-void localWrite(const std::string& path, const uint8_t* p, size_t n) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) abort();
-    if (n && fwrite(p, 1, n, f) != n) abort();
-    fclose(f);
-}
 
 void localPut32(std::vector<uint8_t>* b, int32_t v) {
     uint8_t w[4];
@@ -66,8 +48,8 @@ void localCheck(const FXMatlib& lib, size_t size, size_t least) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 16384) return 0;
-    std::string mtl = localDir() + "/m.mtl", bin = localDir() + "/m.xl", back = localDir() + "/back.xl";
-    localWrite(mtl, data, size);
+    std::string mtl = fuzzFolder("fuzz_mtl") + "/m.mtl", bin = fuzzFolder("fuzz_mtl") + "/m.xl", back = fuzzFolder("fuzz_mtl") + "/back.xl";
+    fuzzWrite(mtl, data, size);
 
     FXMatlib text;
     text.LoadFromMtl(mtl.c_str());
@@ -90,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (strcmp(again.Get(i)->name.text, rec.Get(i)->name.text) != 0) __builtin_trap();
 
     // The same layout as a file of its own.
-    localWrite(bin, data, size);
+    fuzzWrite(bin, data, size);
     FXMatlib file;
     file.Load(bin.c_str());
     localCheck(file, size, 76);

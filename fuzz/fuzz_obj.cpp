@@ -2,8 +2,6 @@
 // library "m.mtl": an import either gives meshes with a material each and
 // indices inside their vertex lists, or nothing; the library alone loads
 // without reading past its list; what imports writes back and loads again.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,34 +13,15 @@
 #include "render/material.h"
 #include "render/matlib.h"
 
-namespace {
-
-std::string localDir() {
-    static std::string dir;
-    if (dir.empty()) {
-        char tmpl[] = "/tmp/fuzz_obj-XXXXXX";
-        const char* d = mkdtemp(tmpl);
-        dir = d ? d : "/tmp";
-    }
-    return dir;
-}
-
-void localWrite(const std::string& path, const uint8_t* p, size_t n) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) abort();
-    if (n && fwrite(p, 1, n, f) != n) abort();
-    fclose(f);
-}
-
-}  // namespace
+#include "fuzz_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 16384) return 0;
     const uint8_t* nul = static_cast<const uint8_t*>(memchr(data, 0, size));
     size_t objSize = nul ? static_cast<size_t>(nul - data) : size;
-    std::string obj = localDir() + "/m.obj", mtl = localDir() + "/m.mtl";
-    localWrite(obj, data, objSize);
-    localWrite(mtl, nul ? nul + 1 : data, nul ? size - objSize - 1 : 0);
+    std::string obj = fuzzFolder("fuzz_obj") + "/m.obj", mtl = fuzzFolder("fuzz_obj") + "/m.mtl";
+    fuzzWrite(obj, data, objSize);
+    fuzzWrite(mtl, nul ? nul + 1 : data, nul ? size - objSize - 1 : 0);
 
     FXMatlib lib;
     lib.LoadFromMtl(mtl.c_str());
@@ -64,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (triangles < 1) __builtin_trap();
     m.UpdateMeshes();
-    std::string rec = localDir() + "/m.xm";
+    std::string rec = fuzzFolder("fuzz_obj") + "/m.xm";
     FXModel back;
     if (!m.Save(rec.c_str()) || !back.Load(rec.c_str()) || back.loadedMeshes.count != m.loadedMeshes.count)
         __builtin_trap();

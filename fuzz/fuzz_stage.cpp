@@ -8,15 +8,13 @@
 #include <unistd.h>
 
 #include "../tests/support/nullenv.h"
+#include "fuzz_files.h"
 #include "image/devil.h"
 #include "package/package.h"
 #include "scene/scene.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (!fxLoadDevil()) {
-        fprintf(stderr, "DevIL (libdevil1c2) is needed\n");
-        _exit(1);
-    }
+    fuzzNeedDevil();
     return 0;
 }
 
