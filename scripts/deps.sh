@@ -12,7 +12,7 @@ packages=(
   # fuzzing (libFuzzer and the sanitizer runtimes of clang)
   clang libclang-rt-14-dev
   # drawing: X11, OpenGL through GLX with Mesa's software renderer, GLU
-  libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
+  libx11-dev libxext-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   # pictures: DevIL (loaded at run time), FreeType and a font, libjpeg-turbo
   libdevil1c2 libdevil-dev libfreetype-dev fonts-dejavu-core libturbojpeg0-dev
   # tests that draw run on a private X server; ImageMagick makes test pictures

@@ -19,13 +19,18 @@ bool FXScrShot::Update() {
         fxReleaseScreenPixels(&shot);
         return false;
     }
-    const float black[4] = {0, 0, 0, 1};
-    Clear(const_cast<float*>(black));
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* src = shot.bgrx + static_cast<int64_t>(y) * shot.pitch;
+    // Every pixel is written once: the screen's, or opaque black in the
+    // buffer's margin.
+    const uint32_t kBlack = 0xff000000u;
+    for (int y = 0; y < pixmap.bufHeight; ++y) {
         uint32_t* dst = pixmap.Row(y);
-        for (int x = 0; x < w; ++x, src += 4)
-            dst[x] = 0xff000000u | static_cast<uint32_t>(src[0]) << 16 | static_cast<uint32_t>(src[1]) << 8 | src[2];
+        int x = 0;
+        if (y < h) {
+            const uint8_t* src = shot.bgrx + static_cast<int64_t>(y) * shot.pitch;
+            for (; x < w; ++x, src += 4)
+                dst[x] = kBlack | static_cast<uint32_t>(src[0]) << 16 | static_cast<uint32_t>(src[1]) << 8 | src[2];
+        }
+        for (; x < pixmap.bufWidth; ++x) dst[x] = kBlack;
     }
     fxReleaseScreenPixels(&shot);
     ++updateCount;
