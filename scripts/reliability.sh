@@ -5,9 +5,10 @@
 #   soak     an hour of the whole show under ASan and UBSan, clock 20 times as fast
 #   kills    100 starts ended at random moments (SIGTERM, SIGKILL, X server gone)
 #   tsan     a whole set cycle under the thread sanitizer
-# The full run takes about four hours on two cores (fuzz two, the others
-# about two together). --short runs each part's short form, a few minutes in
-# all (CI runs it); naming parts runs only those.
+# The full run takes about four and a half hours on two cores (fuzz two, the
+# damaged packages one, the soak one, kills and tsan one). --short runs each
+# part's short form, about eight minutes in all (CI runs it); naming parts
+# runs only those.
 #   scripts/reliability.sh [--short] [fuzz|damaged|soak|kills|tsan ...]
 # Prints each part's summary and the time it took, and at the end one line
 # per part; exits non-zero when a part failed.
@@ -19,7 +20,7 @@ for a in "$@"; do
   case "$a" in
     --short) short=(--short) ;;
     fuzz|damaged|soak|kills|tsan) parts+=("$a") ;;
-    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "reliability.sh: unknown argument '$a' (see --help)" >&2; exit 2 ;;
   esac
 done

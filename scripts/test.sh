@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
 #   the normal build, the portable layers built without X11, the
-#   address/undefined and thread sanitizer builds, the fuzz targets for a
-#   bounded time, the Debian package unpacked and run under the XScreenSaver
+#   address/undefined and thread sanitizer builds, the reliability checks in
+#   their short form (fuzzing, damaged packages, soak, kills, the whole show
+#   under the thread sanitizer), the Debian package unpacked and run under the XScreenSaver
 #   daemon, and the Windows side: built with mingw-w64, its tests and the
 #   release end to end under wine64.
 # FX_QUICK=1 runs the normal build's tests only; FX_DEB=0 leaves out the
@@ -50,10 +51,14 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asa
   -DFX_DEMO_FROM="$demo"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$top/tests/support/tsan.supp" run_ctest build-tsan
 
-if [ -x "$top/scripts/fuzz.sh" ]; then
-  echo "== fuzzing (at ${SECONDS} s)"
-  FUZZ_FIXED=1 "$top/scripts/fuzz.sh"
-fi
+# The reliability checks in their short form: every fuzz target (its
+# regression inputs, its seeds and a few thousand inputs), damaged packages
+# played offline, a soak, starts ended at random moments and the whole show
+# under the thread sanitizer, on the builds above. scripts/reliability.sh
+# without --short is the long run.
+echo "== reliability, short (at ${SECONDS} s)"
+FUZZ_DEMO="$demo" FX_DEMO_FROM="$demo" RELIABILITY_BUILD="$top/build" RELIABILITY_ASAN_BUILD="$top/build-asan" \
+  RELIABILITY_TSAN_BUILD="$top/build-tsan" bash "$top/scripts/reliability.sh" --short
 
 # The Debian package, with the demo package drawn above.
 if [ "${FX_DEB:-1}" = 1 ]; then

@@ -66,3 +66,52 @@ rel_missing_kinds() {
 rel_rss_mb() {
   awk '/^VmRSS:/ { printf "%.0f\n", $2 / 1024 }' "/proc/$1/status" 2>/dev/null
 }
+
+# Builds BUILD with SANITIZER once, then runs the calling script again on a
+# private X server (rel_in_xvfb BUILD SANITIZER "$0" "$@"); inside, returns.
+rel_in_xvfb() {
+  local build=$1 sanitizer=$2
+  shift 2
+  [ -z "${FX_REL_INNER:-}" ] || return 0
+  rel_build "$build" "$sanitizer"
+  FX_REL_INNER=1 exec "$root/tests/support/xvfb-run.sh" "$@"
+}
+
+# The whole show full screen on the display from a work folder of its own
+# (/tmp/PREFIX.*), with the demo package and its clock SPEED times as fast:
+# sets work, data, log, start and pid (rel_start_show PREFIX BUILD SPEED).
+rel_start_show() {
+  work=$(mktemp -d "/tmp/$1.XXXXXX")
+  rel_home "$work"
+  cd "$work"
+  log="$data/velmira.log"
+  start=$(date +%s.%N)
+  "$2/app/velmira" /s --data "$data" --clock-speed "$3" >"$work/stdout" 2>"$work/stderr" &
+  pid=$!
+}
+
+# Whole seconds since rel_start_show.
+now() { awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f\n", b - a }'; }
+
+# Ends the show as the daemon ends a hack, SIGTERM, unless it died by itself
+# (DIED non-empty), waiting up to LIMIT seconds before SIGKILL; sets status
+# and stop_took (rel_stop_show LIMIT DIED).
+rel_stop_show() {
+  stop_took=""
+  if [ -z "$2" ]; then
+    kill -TERM "$pid"
+    local t
+    t=$(date +%s.%N)
+    for _ in $(seq 1 $(($1 * 10))); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$pid" 2>/dev/null; then
+      kill -KILL "$pid"
+      stop_took="over $1 s"
+    else
+      stop_took=$(awk -v a="$t" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f s", b - a }')
+    fi
+  fi
+  set +e
+  wait "$pid"
+  status=$?
+  set -e
+}

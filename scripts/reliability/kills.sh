@@ -37,10 +37,7 @@ done
 build="${RELIABILITY_ASAN_BUILD:-$root/build-asan}"
 window="${KILLS_WINDOW:-10}"
 
-if [ -z "${FX_KILLS_INNER:-}" ]; then
-  rel_build "$build" address
-  FX_KILLS_INNER=1 exec "$root/tests/support/xvfb-run.sh" "$0" "$@"
-fi
+rel_in_xvfb "$build" address "$0" "$@"
 
 [ -n "$seed" ] || seed=$(( $(date +%s) % 32768 ))
 RANDOM=$seed

@@ -29,22 +29,11 @@ done
 speed="${SOAK_SPEED:-20}"
 build="${RELIABILITY_ASAN_BUILD:-$root/build-asan}"
 
-if [ -z "${FX_SOAK_INNER:-}" ]; then
-  rel_build "$build" address
-  FX_SOAK_INNER=1 exec "$root/tests/support/xvfb-run.sh" "$0" "$@"
-fi
+rel_in_xvfb "$build" address "$0" "$@"
 
-work=$(mktemp -d /tmp/fxsoak.XXXXXX)
-rel_home "$work"
-cd "$work"
-log="$data/velmira.log"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+rel_start_show fxsoak "$build" "$speed"
 echo "soak: ${seconds} s of real time, clock x$speed, $build/app/velmira /s on $DISPLAY, work folder $work"
-
-start=$(date +%s.%N)
-"$build/app/velmira" /s --data "$data" --clock-speed "$speed" >"$work/stdout" 2>"$work/stderr" &
-pid=$!
-now() { awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f\n", b - a }'; }
 samples=()
 cycle_at="" cycle_rss="" died=""
 elapsed=0
@@ -65,23 +54,7 @@ done
 real=$(now)
 
 # The end: SIGTERM, as the daemon ends a hack.
-status=""
-stop_took=""
-if [ -z "$died" ]; then
-  kill -TERM "$pid"
-  t=$(date +%s.%N)
-  for _ in $(seq 1 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$pid" 2>/dev/null; then
-    kill -KILL "$pid"
-    stop_took="over 30 s"
-  else
-    stop_took=$(awk -v a="$t" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f s", b - a }')
-  fi
-fi
-set +e
-wait "$pid"
-status=$?
-set -e
+rel_stop_show 30 "$died"
 
 faults=()
 [ -n "$died" ] && faults+=("$died (status $status)")

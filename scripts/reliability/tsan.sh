@@ -28,22 +28,11 @@ done
 speed="${TSAN_SPEED:-20}"
 build="${RELIABILITY_TSAN_BUILD:-$root/build-tsan}"
 
-if [ -z "${FX_TSAN_INNER:-}" ]; then
-  rel_build "$build" thread
-  FX_TSAN_INNER=1 exec "$root/tests/support/xvfb-run.sh" "$0" "$@"
-fi
+rel_in_xvfb "$build" thread "$0" "$@"
 
-work=$(mktemp -d /tmp/fxtsan.XXXXXX)
-rel_home "$work"
-cd "$work"
-log="$data/velmira.log"
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/support/tsan.supp"
+rel_start_show fxtsan "$build" "$speed"
 echo "tsan: up to $limit s, clock x$speed, $build/app/velmira /s on $DISPLAY, work folder $work"
-
-start=$(date +%s.%N)
-"$build/app/velmira" /s --data "$data" --clock-speed "$speed" >"$work/stdout" 2>"$work/stderr" &
-pid=$!
-now() { awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f\n", b - a }'; }
 # The set that started the last kind not yet seen: the cycle is whole once
 # a set after it starts.
 cycle_set="" died=""
@@ -63,22 +52,7 @@ while [ "$(now)" -lt "$limit" ]; do
 done
 real=$(now)
 
-stop_took=""
-if [ -z "$died" ]; then
-  kill -TERM "$pid"
-  t=$(date +%s.%N)
-  for _ in $(seq 1 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$pid" 2>/dev/null; then
-    kill -KILL "$pid"
-    stop_took="over 60 s"
-  else
-    stop_took=$(awk -v a="$t" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f s", b - a }')
-  fi
-fi
-set +e
-wait "$pid"
-status=$?
-set -e
+rel_stop_show 60 "$died"
 
 faults=()
 reports=$(rel_sanitized "$work/stderr" || true)
