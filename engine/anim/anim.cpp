@@ -172,11 +172,7 @@ bool FXAnim::LoadCN(FXPackage* pck, int id) {
         return false;
     }
     d->Reseek();
-    const int errors = fxThreadErrors();
-    bool ok = LoadC(pck, d);
-    if (!ok || fxThreadErrors() != errors)
-        err("animation record %d or a record it names is damaged%s\n", id, ok ? "" : ": not loaded");
-    return ok;
+    return fxLoadNamingDamage("animation", id, true, [&] { return LoadC(pck, d); });
 }
 
 bool FXAnim::LoadC(FXPackage* pck, FXPackageData* d) {

@@ -339,10 +339,7 @@ bool SMovie::LoadCN(FXPackage* pck, int id) {
     if (!rec) return false;
     FXPackageData d;
     d.InitData(rec->start, rec->size);
-    const int errors = fxThreadErrors();
-    bool ok = LoadFromData(&d);
-    if (!ok || fxThreadErrors() != errors) err("movie record %d is damaged%s\n", id, ok ? "" : ": not loaded");
-    return ok;
+    return fxLoadNamingDamage("movie", id, false, [&] { return LoadFromData(&d); });
 }
 
 bool SMovie::LoadC(FXPackage* pck, const char* key) {

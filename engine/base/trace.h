@@ -19,5 +19,18 @@ int errmsg(const char* fmt, ...) FX_PRINTF(1, 2);
 // a loader compares it before and after reading a record to name the record
 // whose damage its readers reported.
 int fxThreadErrors();
+// Runs load, a reader of package record id, and names the record in the log
+// when the load failed or its readers reported errors: "KIND record ID is
+// damaged", "… or a record it names is damaged" where the record refers to
+// others. Returns what load returned.
+template <class Load>
+bool fxLoadNamingDamage(const char* kind, int id, bool namesOthers, Load load) {
+    const int errors = fxThreadErrors();
+    const bool ok = load();
+    if (!ok || fxThreadErrors() != errors)
+        err("%s record %d %sis damaged%s\n", kind, id, namesOthers ? "or a record it names " : "",
+            ok ? "" : ": not loaded");
+    return ok;
+}
 void fxCloseTraces();
 void fxCloseTracesFile();

@@ -116,11 +116,7 @@ bool FXModel::LoadCN(FXPackage* pck, int id) {
         return false;
     }
     d->Reseek();
-    const int errors = fxThreadErrors();
-    bool ok = LoadC(pck, d);
-    if (!ok || fxThreadErrors() != errors)
-        err("model record %d or a record it names is damaged%s\n", id, ok ? "" : ": not loaded");
-    return ok;
+    return fxLoadNamingDamage("model", id, true, [&] { return LoadC(pck, d); });
 }
 
 bool FXModel::LoadC(FXPackage* pck, FXPackageData* d) {

@@ -487,10 +487,8 @@ bool FXCanvas::CreateFromPictCN(FXPackage* pck, int record) {
     size_t size = 0;
     int type = 0;
     if (!localRecord(pck, record, &data, &size, &type)) return false;
-    const int errors = fxThreadErrors();
-    bool ok = Decode(kFromMemory, nullptr, type, data, size, false, 1.0f, 1.0f);
-    if (!ok || fxThreadErrors() != errors) err("picture record %d is damaged%s\n", record, ok ? "" : ": not loaded");
-    return ok;
+    return fxLoadNamingDamage("picture", record, false,
+                              [&] { return Decode(kFromMemory, nullptr, type, data, size, false, 1.0f, 1.0f); });
 }
 
 bool FXCanvas::CreateFromPictC(FXPackage* pck, const char* key) {
@@ -565,10 +563,8 @@ bool FXCanvas::LoadMaskCN(FXPackage* pck, int record) {
     size_t size = 0;
     int type = 0;
     if (!localRecord(pck, record, &data, &size, &type)) return false;
-    const int errors = fxThreadErrors();
-    bool ok = DecodeMask(kFromMemory, nullptr, type, data, size, false);
-    if (!ok || fxThreadErrors() != errors) err("mask record %d is damaged%s\n", record, ok ? "" : ": not loaded");
-    return ok;
+    return fxLoadNamingDamage("mask", record, false,
+                              [&] { return DecodeMask(kFromMemory, nullptr, type, data, size, false); });
 }
 
 bool FXCanvas::LoadMaskC(FXPackage* pck, const char* key) {

@@ -85,11 +85,7 @@ bool FXScene::LoadCN(FXPackage* pck, int id) {
     }
     FXPackageData d = *rec;
     d.Reseek();
-    const int errors = fxThreadErrors();
-    bool ok = LoadFromData(&d, nullptr);
-    if (!ok || fxThreadErrors() != errors)
-        err("scene record %d or a record it names is damaged%s\n", id, ok ? "" : ": not loaded");
-    return ok;
+    return fxLoadNamingDamage("scene", id, true, [&] { return LoadFromData(&d, nullptr); });
 }
 
 bool FXScene::Load(const char* path) {
