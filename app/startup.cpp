@@ -25,14 +25,16 @@ namespace {
 // in, or nothing when its user turned desktop pictures off. That setting is
 // the daemon's, so it counts only when the daemon runs us; the daemon's
 // picture may be left on the root after it, so it counts only then too.
+// The screen's pixels are only held here, as they came: the canvas is made
+// from them later, after they may have been put on our window.
 bool localDesktop(FXScrShot* shot, const FXShowStart& start) {
     if (!start.desktopFile.empty()) return shot->CreateFromPict(start.desktopFile.c_str());
-    if (!fxIsDaemonWindow(start.window)) return shot->Update();
+    if (!fxIsDaemonWindow(start.window)) return shot->Grab();
     if (!fxReadDesktopImagesAllowed()) {
         trc("InitScene -> desktop pictures are off in the XScreenSaver settings\n");
         return shot->Blank(start.window);
     }
-    return shot->UpdateFor(start.window);
+    return shot->GrabFor(start.window);
 }
 
 // Enters the data folder (or, without a package, the folder the user named)
@@ -60,6 +62,7 @@ void localEnterData(FXDataSearch* data, bool log, const std::string& given) {
 // The captured desktop as the screen material on its 30 x 30 desk.
 void localDesktopDesk(FXScrShot* shot) {
     VelmiraApp& a = velmira;
+    if (!shot->Develop()) err("InitScene -> no memory for the desktop picture\n");
     FXMaterial& screen = a.sets.screenMaterial;
     // Drawn texel for pixel, so mipmaps would only cost time at start-up.
     screen.mipmaps = false;
@@ -72,20 +75,26 @@ void localDesktopDesk(FXScrShot* shot) {
     a.sets.screenDesk.SetMaterial(&screen);
 }
 
-// The desktop as it was, unlit, presented at once: the window covers the
-// screen without a blank frame while the rest of the show loads.
-void localPresentDesktop(FXShowOutput* out) {
+// The desktop as it was, presented at once: the window covers the screen
+// without a blank frame while the rest of the show loads. The captured
+// pixels are put back as they came where the window system can: drawn,
+// the first frame would wait for the renderer to compile its texture state.
+void localPresentDesktop(FXShowOutput* out, FXScrShot* shot) {
     VelmiraApp& a = velmira;
-    if (!a.gr.RenderStart()) return;
-    a.gr.Clrscr(true, true, false);
-    a.gr.EnableDepthTest(false);
-    a.gr.EnableLights(false);
-    a.gr.ApplyMatrixIdentity();
-    a.sets.screenDesk.OnRender(&a.gr, 0.0);
     out->Shown();
-    a.gr.RenderEnd();
+    const bool put = shot->PutHeld(a.gr.glWindow);
+    if (put) trc("first frame presented, %.3f s after the start (as captured)\n", fxGetTime() - a.processStartTime);
+    localDesktopDesk(shot);
+    if (!put) {
+        a.gr.Clrscr(true, true, false);
+        a.gr.EnableDepthTest(false);
+        a.gr.EnableLights(false);
+        a.gr.ApplyMatrixIdentity();
+        a.sets.screenDesk.OnRender(&a.gr, 0.0);
+        a.gr.RenderEnd();
+        trc("first frame presented, %.3f s after the start (drawn)\n", fxGetTime() - a.processStartTime);
+    }
     a.run.presentedEarly = true;
-    trc("first frame presented, %.3f s after the start\n", fxGetTime() - a.processStartTime);
 }
 
 void localLoadShow(bool desktopReady, FXScrShot* shot) {
@@ -158,10 +167,7 @@ void InitScene(FXShowOutput* out, const FXDataSearch& search) {
         // stays hidden until the show is loaded (its parent may still go),
         // and offline every frame is the clock's.
         const bool early = start.renderThread && !a.run.isPreview;
-        if (early) {
-            localDesktopDesk(&shot);
-            localPresentDesktop(out);
-        }
+        if (early) localPresentDesktop(out, &shot);
         localLoadShow(early, &shot);
     }
     if (a.run.showFps && !a.fps.Create()) err("InitScene -> the frame rate could not be drawn\n");

@@ -37,3 +37,8 @@ bool fxWindowSize(void* window, int* w, int* h);
 // or the root), scaled to the window's size, as fxGrabScreenPixels gives
 // them. False when there is none or it cannot be read (traced).
 bool fxGrabSaverPixels(void* window, FXScreenPixels* out);
+// Puts captured pixels back, top left at the window's, clipped to it: a
+// picture on the screen with nothing drawn. The window must be on the
+// screen. False when it is not, or its pixels are not laid out as the
+// capture's.
+bool fxPutScreenPixels(const FXScreenPixels* p, void* window);

@@ -162,3 +162,24 @@ bool fxGrabSaverPixels(void*, FXScreenPixels* out) {
     memset(out, 0, sizeof *out);
     return false;
 }
+
+bool fxPutScreenPixels(const FXScreenPixels* p, void* window) {
+    HWND w = static_cast<HWND>(window);
+    if (!p || !p->bgrx || !w || p->width < 1 || p->height < 1 || p->pitch != p->width * 4 || !IsWindowVisible(w))
+        return false;
+    // A top-down 32-bit DIB: the capture's blue-green-red-x rows as they are.
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = p->width;
+    bi.bmiHeader.biHeight = -p->height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    HDC dc = GetDC(w);
+    if (!dc) return false;
+    int lines = SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(p->width), static_cast<DWORD>(p->height), 0, 0, 0,
+                                  static_cast<UINT>(p->height), p->bgrx, &bi, DIB_RGB_COLORS);
+    GdiFlush();
+    ReleaseDC(w, dc);
+    return lines == p->height;
+}

@@ -212,6 +212,51 @@ void fxReleaseScreenPixels(FXScreenPixels* p) {
     memset(p, 0, sizeof *p);
 }
 
+bool fxPutScreenPixels(const FXScreenPixels* p, void* window) {
+    Display* d = static_cast<Display*>(fxDisplay());
+    if (!d || !p || !p->bgrx || !window || p->width < 1 || p->height < 1) return false;
+    Window win = static_cast<Window>(reinterpret_cast<uintptr_t>(window));
+    XWindowAttributes a;
+    fxDisplayTrapErrors();
+    Status known = XGetWindowAttributes(d, win, &a);
+    if (fxDisplayUntrapErrors() || !known || a.map_state != IsViewable) return false;
+    const unsigned w = static_cast<unsigned>(p->width < a.width ? p->width : a.width);
+    const unsigned h = static_cast<unsigned>(p->height < a.height ? p->height : a.height);
+    // Straight from the capture's segment when it has one: the pixels never
+    // pass through this process.
+    const LocalShot* s = static_cast<const LocalShot*>(p->handle);
+    XImage* img = s ? s->img : nullptr;
+    XImage* own = nullptr;
+    if (!img || !localDirect(img)) {
+        own = XCreateImage(d, a.visual, static_cast<unsigned>(a.depth), ZPixmap, 0, nullptr,
+                           static_cast<unsigned>(p->width), static_cast<unsigned>(p->height), 32, p->pitch);
+        if (!own) return false;
+        own->byte_order = LSBFirst;
+        own->data = const_cast<char*>(reinterpret_cast<const char*>(p->bgrx));
+        img = own;
+    }
+    // Only where the window's pixels are the capture's: any other visual
+    // has to be drawn.
+    bool ok = localDirect(img) && a.depth == DefaultDepth(d, DefaultScreen(d)) &&
+              img->bytes_per_line == p->pitch;
+    if (ok) {
+        GC gc = XCreateGC(d, win, 0, nullptr);
+        fxDisplayTrapErrors();
+        if (s && s->attached && img == s->img)
+            XShmPutImage(d, win, gc, img, 0, 0, 0, 0, w, h, False);
+        else
+            XPutImage(d, win, gc, img, 0, 0, 0, 0, w, h);
+        XFreeGC(d, gc);
+        XSync(d, False);
+        ok = !fxDisplayUntrapErrors();
+    }
+    if (own) {
+        own->data = nullptr;  // the capture's
+        XDestroyImage(own);
+    }
+    return ok;
+}
+
 bool fxWindowSize(void* window, int* w, int* h) {
     Display* d = static_cast<Display*>(fxDisplay());
     if (!d || !window) return false;
