@@ -2,6 +2,7 @@
 // once per process, whole-file writes, and DevIL loaded before the first input.
 #pragma once
 
+#include <ftw.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,14 +12,33 @@
 
 #include "image/devil.h"
 
-// A folder of the process's own under /tmp, made at the first call.
-inline std::string fuzzFolder(const char* name) {
+inline std::string& fuzzFolderName() {
     static std::string dir;
+    return dir;
+}
+
+// The folder and all in it, depth first.
+inline void fuzzRemoveFolder() {
+    nftw(
+        fuzzFolderName().c_str(), [](const char* path, const struct stat*, int, FTW*) { return remove(path); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+// A folder of the process's own, made at the first call and removed when
+// the process exits. In memory (/dev/shm) where there is one: every input
+// is written and read back, and a disk makes that most of a run's time.
+inline std::string fuzzFolder(const char* name) {
+    std::string& dir = fuzzFolderName();
     if (dir.empty()) {
-        std::string tmpl = std::string("/tmp/") + name + "-XXXXXX";
-        const char* d = mkdtemp(&tmpl[0]);
-        if (!d) abort();
-        dir = d;
+        for (const char* base : {"/dev/shm/", "/tmp/"}) {
+            std::string tmpl = std::string(base) + name + "-XXXXXX";
+            if (const char* d = mkdtemp(&tmpl[0])) {
+                dir = d;
+                break;
+            }
+        }
+        if (dir.empty()) abort();
+        atexit(fuzzRemoveFolder);
     }
     return dir;
 }

@@ -476,6 +476,11 @@ void FXMesh::ToVMap(FXVectorMap* map, FXNumPool* pool) const {
     localIndexList(map->pos, map->numPos, 3, &lists[0]);
     localIndexList(map->norm, map->numNorm, 3, &lists[1]);
     localIndexList(map->tex, map->numTex, 2, &lists[2]);
+    // Room for every vector this mesh may add, at once: the lists grow by
+    // their step, which would copy them whole for each vector pushed.
+    map->pos.Realloc(map->pos.count + vertexCount * 3);
+    map->norm.Realloc(map->norm.count + vertexCount * 3);
+    map->tex.Realloc(map->tex.count + vertexCount * 2);
 
     // Map indices of each vertex, found when the vertex is first used.
     std::vector<int32_t> triple(static_cast<size_t>(vertexCount) * 3, -1);

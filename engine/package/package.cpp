@@ -189,8 +189,10 @@ void* FXPackageData::ReadCopyBlc(void* dst, int n) {
     return r;
 }
 
+// Every writer stores 0 or 1: another byte is damage, named in the log.
 bool FXPackageData::ReadBool() {
     if (remaining < 1) return false;
+    if (*pos > 1) err("record: a yes-or-no byte of %d (written as 0 or 1), taken as no\n", *pos);
     bool v = *pos == 1;
     ++pos;
     --remaining;

@@ -1,8 +1,10 @@
 #include "scene/item.h"
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "base/trace.h"
 #include "package/package.h"
 #include "scene/scene.h"
 
@@ -76,6 +78,14 @@ void FXItemReader::Matrix(FXMatrix* m) {
         return;
     }
     m->LoadC(nullptr, d);
+    // A matrix with a value that is no number would take the item and all
+    // that hang on it off the screen, or fill it with garbage.
+    for (float v : m->m)
+        if (!std::isfinite(v)) {
+            err("scene item: a matrix holds a value that is not a number; identity instead\n");
+            m->SetIdentity();
+            break;
+        }
 }
 
 void FXItemReader::Phaser(FXPhaser* p) {
@@ -92,6 +102,11 @@ void FXItemReader::Color(float* rgba) {
         return;
     }
     d->ReadFloat4(rgba);
+    for (int k = 0; k < 4; ++k)
+        if (!std::isfinite(rgba[k])) {
+            err("scene item: a colour holds a value that is not a number; full intensity instead\n");
+            rgba[k] = 1.0f;
+        }
 }
 
 // ---------------------------------------------------------------- item

@@ -10,6 +10,7 @@
 #include "../support/testutil.h"
 #include "anim/phaser.h"
 #include "base/other.h"
+#include "base/trace.h"
 #include "package/package.h"
 
 namespace {
@@ -143,6 +144,17 @@ TEST_F(PhaserTest, StoredFormsAgreeInFileAndRecord) {
     fclose(f);
     EXPECT_EQ(std::make_pair(Fields(rec), Fields(file)), std::make_pair(Fields(p), Fields(p)));
     EXPECT_EQ(std::make_pair(rec.start, file.start), std::make_pair(0.0, 0.0));  // the start time is not stored
+}
+
+TEST_F(PhaserTest, AYesOrNoByteOtherThanZeroOrOneIsReportedAndTakenAsNo) {
+    std::string bytes("\0\0\0\x3f\0\0\0\0\0\0\x04\x40\xf0\x01\0\x01\0\x01", 18);
+    FXPhaser rec;
+    FXPackageData d;
+    d.InitData(&bytes[0], static_cast<int>(bytes.size()));
+    const int before = fxThreadErrors();
+    EXPECT_TRUE(rec.LoadC(nullptr, &d));
+    EXPECT_EQ(fxThreadErrors() - before, 1);
+    EXPECT_EQ(std::make_pair(rec.active, rec.reverse), std::make_pair(false, true));
 }
 
 }  // namespace
