@@ -169,6 +169,25 @@ TEST_F(SceneTest, DamagedRecordsKeepWhatIsSoundAndSayWhatWasDropped) {
     EXPECT_TRUE(Has(log.Stop(), "no record 0"));
 }
 
+TEST_F(SceneTest, ColoursAndMatricesThatAreNoNumbersAreReplacedAndSaidSo) {
+    FXScene base;
+    Fill(&base);
+    base.GetItem(1)->color[2] = std::nanf("");
+    base.GetItem(2)->matrix.m[5] = INFINITY;
+    fxtest::TraceCapture log(dir);
+    FXScene s;
+    ASSERT_TRUE(Read(&s, Bytes(&base)));
+    const std::string said = log.Stop();
+    // Every item stays; only the values that were no numbers change.
+    EXPECT_EQ(Names(s), Names(base));
+    EXPECT_EQ(s.GetItem(1)->color[2], 1.0f);
+    EXPECT_EQ(s.GetItem(1)->color[3], 0.5f);
+    FXMatrix identity;
+    EXPECT_TRUE(s.GetItem(2)->matrix.Compare(&identity));
+    EXPECT_TRUE(Has(said, "a colour holds a value that is not a number"));
+    EXPECT_TRUE(Has(said, "a matrix holds a value that is not a number"));
+}
+
 TEST_F(SceneTest, CyclesAndSelfLinksAreLeftOutButKeptForSaving) {
     FXScene a, b;
     for (int t : {FX_ITEM_MOVE, FX_ITEM_ROTATE, FX_ITEM_SKEW, FX_ITEM_MOVE}) a.CreateType(t);
