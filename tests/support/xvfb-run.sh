@@ -28,7 +28,11 @@ trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 "${FX_TEST_SCREEN:-1024x768x24}" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
+# FX_TEST_XVFB_ARGS: more server options (-extension MIT-SHM leaves shared
+# memory out, as a remote display has it).
+# shellcheck disable=SC2086
+Xvfb -displayfd 3 -screen 0 "${FX_TEST_SCREEN:-1024x768x24}" -nolisten tcp -noreset ${FX_TEST_XVFB_ARGS:-} \
+  3>"$fifo" >/dev/null 2>&1 &
 xpid=$!
 num=""
 read -r -t 20 num <"$fifo" || true
