@@ -106,6 +106,10 @@ void localTgaFallback(FXPictProbe* probe, const uint8_t* head, size_t n, int64_t
         *probe = FX_PROBE_DAMAGED;
         return;
     }
+    if (!fxTgaMapSound(head)) {
+        *probe = FX_PROBE_MALFORMED;
+        return;
+    }
     *w = head[12] | head[13] << 8;
     *h = head[14] | head[15] << 8;
     *probe = FX_PROBE_SIZE;

@@ -373,11 +373,20 @@ FXPictProbe localProbe(Source& s, int64_t* w, int64_t* h) {
         int64_t x0 = localLe16(b + 4), y0 = localLe16(b + 6), x1 = localLe16(b + 8), y1 = localLe16(b + 10);
         return localSize(x1 - x0 + 1, y1 - y0 + 1, w, h);
     }
-    if (have >= 18 && localTgaPlausible(b)) return localSize(localLe16(b + 12), localLe16(b + 14), w, h);
+    if (have >= 18 && localTgaPlausible(b)) {
+        if (!fxTgaMapSound(b)) return FX_PROBE_MALFORMED;
+        return localSize(localLe16(b + 12), localLe16(b + 14), w, h);
+    }
     return FX_PROBE_UNKNOWN;
 }
 
 }  // namespace
+
+bool fxTgaMapSound(const uint8_t* head) {
+    const uint8_t mapType = head[1], kind = head[2], bits = head[7];
+    if (mapType > 1 || ((kind == 1 || kind == 9) && mapType != 1)) return false;
+    return mapType == 0 || bits == 8 || bits == 15 || bits == 16 || bits == 24 || bits == 32;
+}
 
 FXPictProbe fxProbePictBytes(const uint8_t* p, size_t n, int64_t* w, int64_t* h) {
     int64_t dw = 0, dh = 0;

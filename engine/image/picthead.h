@@ -19,6 +19,11 @@ const int64_t FX_PICT_MAX_PIXELS = int64_t(1) << 25;
 // True when a picture of w x h may be decoded and held: both at least 1, at
 // most FX_PICT_MAX_SIDE, and w * h at most FX_PICT_MAX_PIXELS.
 bool fxPictSizeAllowed(int64_t w, int64_t h);
+// True when the colour map of an 18-byte Targa header is one a decoder can
+// read: a map type of 0 or 1, a map wherever the picture is colour-mapped,
+// and entries of 8, 15, 16, 24 or 32 bits. The decoder sizes the map from
+// the header, so a nonsense map makes it allocate gigabytes.
+bool fxTgaMapSound(const uint8_t* head);
 
 enum FXPictProbe {
     FX_PROBE_UNKNOWN,    // no header we read, or not enough bytes to tell

@@ -13,7 +13,8 @@ namespace {
 class CanvasLimits : public DevilTest {};
 
 TEST_F(CanvasLimits, HostileHeadersAreRefusedByEveryLoaderWithTheReason) {
-    const char *size = "pixels: refused\n", *cut = "cut inside a header segment or chunk: refused\n";
+    const char *size = "pixels: refused\n", *cut = "cut inside a header segment or chunk: refused\n",
+               *bounds = "out of bounds: refused\n";
     std::string lying = Png(48, 32);  // a chunk claiming 2 GB, which the PNG reader would read and checksum
     lying.insert(33, std::string("\x7f\xff\xff\xf0tEXtabc", 11));
     // Found by fuzzing: a colour-map type no TGA has hid the header from the
@@ -41,7 +42,13 @@ TEST_F(CanvasLimits, HostileHeadersAreRefusedByEveryLoaderWithTheReason) {
         {"gif 65535 x 65535", "gif", FX_IL_GIF, Gif(65535, 65535, 0, 0, 1, 1), size},
         {"tga 65535 x 65535", "tga", FX_IL_TGA,
          Head(18, {{2, 2}, {12, 255}, {13, 255}, {14, 255}, {15, 255}, {16, 24}}) + std::string(300, '\x40'), size},
-        {"tga of an unknown colour-map type", "tga", FX_IL_TGA, oddTga, size},
+        {"tga of an unknown colour-map type", "tga", FX_IL_TGA, oddTga, bounds},
+        // Found by fuzzing: colour-mapped without a map, whose size the
+        // decoder then made 4 GB of.
+        {"tga colour-mapped without a map", "tga", FX_IL_TGA,
+         std::string("\x01\x00\x01\x00\x08\x00\xac\x10\x00\xff\x01\x50\x61\x08\x00\x10\x08\xac\x00\xff\x00", 21), bounds},
+        {"tga with a map of 172-bit entries", "tga", FX_IL_TGA,
+         Head(18, {{1, 1}, {2, 1}, {5, 8}, {7, 172}, {12, 4}, {14, 4}, {16, 8}}) + std::string(64, '\x01'), bounds},
         // DevIL's JPEG reader never returns from a stream cut right after a segment length.
         {"jpeg cut right after a length", "jpg", FX_IL_JPG, std::string("\xff\xd8\xff\xfe\xf9\xdb", 6), cut},
         {"jpeg behind fill", "jpg", FX_IL_JPG, std::string("\xff\xd8\x23\xff\xff\xe1\x98\x00", 8), cut},
@@ -49,7 +56,7 @@ TEST_F(CanvasLimits, HostileHeadersAreRefusedByEveryLoaderWithTheReason) {
         {"tga too short for its header", "tga", FX_IL_TGA, oddTga.substr(0, 10), cut},
         // Whatever type it is handed over as.
         {"ppm with a 180-character word", "ppm", FX_IL_JPG, "P6\n2 2\n" + std::string(179, '0') + "2\n" + std::string(12, '\x80'),
-         "out of bounds: refused\n"},
+         bounds},
         {"16-bit tga decoding short", "tga", FX_IL_TGA, tga16, "inconsistent image: refused\n"},
     };
     FXCanvas pic;
