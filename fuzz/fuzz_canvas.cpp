@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         w = body[12] | body[13] << 8;
         h = body[14] | body[15] << 8;
     }
-    if (w * h > (int64_t(1) << 20)) return 0;
+    const int64_t kMost = int64_t(1) << 20;
+    if (w > kMost || h > kMost || w * h > kMost) return 0;
 
     FXCanvas c;
     c.transparencyPicture = (data[0] & 0x80) != 0;
