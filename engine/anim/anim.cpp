@@ -20,6 +20,7 @@
 namespace {
 
 const double kDefaultDuration = 0.5;
+const int kMaxFrameMs = 24 * 3600 * 1000;
 // Header form of a mesh: name count, two scales, pass, colour mode, counts.
 const int32_t kMinMeshHeader = 4 + 8 + 4 + 4 + 4 + 4;
 
@@ -222,6 +223,14 @@ bool localReadHead(FXAnim* a, FXPackage* pck, FXPackageData* d, const char** why
     if (names > FXAnim::kMaxFrames) return *why = "more frames than an animation may hold", false;
     d->ReadStringArray(&a->frameNames);
     d->ReadArray(&a->durations);
+    // A frame lasts milliseconds to seconds; a negative one, or one of over
+    // a day, is damage and plays for the default time.
+    for (int i = 0; i < a->durations.count; ++i) {
+        const int ms = a->durations.GetInt(i);
+        if (ms >= 0 && ms <= kMaxFrameMs) continue;
+        err("animation: frame %d lasts %d ms; the default time instead\n", i, ms);
+        a->durations.SetInt(i, 0);
+    }
     if (!a->graph.LoadC(pck, d)) return *why = "the timing graph is damaged", false;
     if (d->remaining < 8) return *why = "the record ends inside its flags", false;
     a->storedValue = d->ReadFloat();

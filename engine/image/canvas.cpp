@@ -137,7 +137,11 @@ bool localProbeFile(const char* native) {
 bool localProbeData(const char* what, int type, const uint8_t* data, size_t size) {
     int64_t w = 0, h = 0;
     FXPictProbe probe = fxProbePictBytes(data, size, &w, &h);
-    if (type == FX_IL_TGA) localTgaFallback(&probe, data, size, &w, &h);
+    // Data of no stated type that no header check knows may still be taken
+    // for a Targa by the library, which has no signature to go by either.
+    const uint8_t kind = size >= 3 ? data[2] : 0;
+    const bool tgaKind = kind == 1 || kind == 2 || kind == 3 || kind == 9 || kind == 10 || kind == 11;
+    if (type == FX_IL_TGA || (type == FX_IL_TYPE_UNKNOWN && tgaKind)) localTgaFallback(&probe, data, size, &w, &h);
     return localProbeAllows(what, probe, w, h);
 }
 

@@ -79,9 +79,10 @@ void FXItemReader::Matrix(FXMatrix* m) {
     }
     m->LoadC(nullptr, d);
     // A matrix with a value that is no number would take the item and all
-    // that hang on it off the screen, or fill it with garbage.
+    // that hang on it off the screen, or fill it with garbage; so would one
+    // beyond 1e18, which overflows once two matrices are multiplied.
     for (float v : m->m)
-        if (!std::isfinite(v)) {
+        if (!std::isfinite(v) || std::fabs(v) > 1e18f) {
             err("scene item: a matrix holds a value that is not a number; identity instead\n");
             m->SetIdentity();
             break;

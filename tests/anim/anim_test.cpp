@@ -9,6 +9,7 @@
 #include "../support/testutil.h"
 #include "anim/anim.h"
 #include "anim/bezier.h"
+#include "base/trace.h"
 #include "geometry/mesh.h"
 #include "package/package.h"
 
@@ -86,6 +87,17 @@ TEST(Anim, RecordKeepsEveryFrameAndTheHeadAndWritesBackTheSameBytes) {
         EXPECT_FALSE(LoadBytes(&c, bytes.substr(0, n))) << n;
         EXPECT_EQ(c.FrameCount(), 0);
     }
+}
+
+TEST(Anim, FrameDurationsBeyondADayOrNegativeAreReportedAndPlayTheDefault) {
+    FXAnim a;
+    Fill(&a, {100, -16, 0x7fffff00, 86400000});
+    FXAnim b;
+    const int before = fxThreadErrors();
+    ASSERT_TRUE(LoadBytes(&b, Saved(&a)));
+    EXPECT_EQ(fxThreadErrors() - before, 2);
+    EXPECT_EQ((std::vector<int>{b.durations.GetInt(0), b.durations.GetInt(1), b.durations.GetInt(2), b.durations.GetInt(3)}),
+              (std::vector<int>{100, 0, 0, 86400000}));
 }
 
 TEST(Anim, OlderFormLoadsEachFrameByItsFileName) {

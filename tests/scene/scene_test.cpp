@@ -174,6 +174,7 @@ TEST_F(SceneTest, ColoursAndMatricesThatAreNoNumbersAreReplacedAndSaidSo) {
     Fill(&base);
     base.GetItem(1)->color[2] = std::nanf("");
     base.GetItem(2)->matrix.m[5] = INFINITY;
+    base.GetItem(3)->matrix.m[12] = -1.7e38f;  // finite, but overflows once multiplied
     fxtest::TraceCapture log(dir);
     FXScene s;
     ASSERT_TRUE(Read(&s, Bytes(&base)));
@@ -184,6 +185,7 @@ TEST_F(SceneTest, ColoursAndMatricesThatAreNoNumbersAreReplacedAndSaidSo) {
     EXPECT_EQ(s.GetItem(1)->color[3], 0.5f);
     FXMatrix identity;
     EXPECT_TRUE(s.GetItem(2)->matrix.Compare(&identity));
+    EXPECT_TRUE(s.GetItem(3)->matrix.Compare(&identity));
     EXPECT_TRUE(Has(said, "a colour holds a value that is not a number"));
     EXPECT_TRUE(Has(said, "a matrix holds a value that is not a number"));
 }
