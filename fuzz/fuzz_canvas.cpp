@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Unknown lets the library pick the decoder by the data, PNM among them.
+    // Unknown stands for a damaged type, which must be refused before any reader.
     static const int kTypes[] = {FX_IL_JPG, FX_IL_PNG, FX_IL_BMP, FX_IL_TGA, FX_IL_GIF, FX_IL_TYPE_UNKNOWN};
     if (size < 1) return 0;
     // The first byte picks the type, so every decoder sees every input shape.

@@ -135,13 +135,16 @@ bool localProbeFile(const char* native) {
 }
 
 bool localProbeData(const char* what, int type, const uint8_t* data, size_t size) {
+    // Bytes come from package records, which hold these five kinds of
+    // picture; a type stored otherwise (damage) would hand them to another
+    // reader of the library, some of which spend minutes on bad data.
+    if (!fxPackageExtFromType(type)) {
+        err("picture %s is of type 0x%x, which no package holds: refused\n", what, static_cast<unsigned>(type));
+        return false;
+    }
     int64_t w = 0, h = 0;
     FXPictProbe probe = fxProbePictBytes(data, size, &w, &h);
-    // Data of no stated type that no header check knows may still be taken
-    // for a Targa by the library, which has no signature to go by either.
-    const uint8_t kind = size >= 3 ? data[2] : 0;
-    const bool tgaKind = kind == 1 || kind == 2 || kind == 3 || kind == 9 || kind == 10 || kind == 11;
-    if (type == FX_IL_TGA || (type == FX_IL_TYPE_UNKNOWN && tgaKind)) localTgaFallback(&probe, data, size, &w, &h);
+    if (type == FX_IL_TGA) localTgaFallback(&probe, data, size, &w, &h);
     return localProbeAllows(what, probe, w, h);
 }
 

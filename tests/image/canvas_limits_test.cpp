@@ -78,6 +78,20 @@ TEST_F(CanvasLimits, HostileHeadersAreRefusedByEveryLoaderWithTheReason) {
         EXPECT_EQ(Count(cap.Stop(), k.why), 5);
         EXPECT_EQ(Px(pic, 3, 3), 0xFFFFFFFFu);
     }
+    // A package record of a type no package holds goes to no reader, sound
+    // or not: here a picture the library would read as PNM or by its bytes.
+    std::string ppm = "P6\n2 2\n255\n" + std::string(12, '\x80');
+    for (int type : {0, 0x042B, 0x0440}) {
+        SCOPED_TRACE(type);
+        std::string pck = fxtest::Le32({5}, "pck01") +
+                          fxtest::Le32({1, 7, 1, 0, 1, static_cast<int32_t>(ppm.size()), 1, type}) + ppm;
+        FXPackage p;
+        ASSERT_TRUE(p.LoadFromMemory(pck.data(), pck.size()));
+        FXCanvas c;
+        TraceCapture cap(dir_);
+        EXPECT_FALSE(LoadBuf(&c, type, ppm) || c.CreateFromPictCN(&p, 7) || pic.LoadMaskCN(&p, 7));
+        EXPECT_EQ(Count(cap.Stop(), "which no package holds: refused\n"), 3);
+    }
     // A sound PNM header of the same shape loads; so does a sound 16-bit Targa (red, green in 5-5-5).
     FXCanvas c;
     EXPECT_TRUE(c.CreateFromPict(Write("good.ppm", "P6\n2 2\n255\n" + std::string(12, '\x80')).c_str()));
