@@ -58,6 +58,14 @@ void VelmiraSets::Load(FXPackage* package) {
         trc("VelmiraSets::Load -> frame overlay: %d of %d cells clear\n", clear, frameDesk.w * frameDesk.h);
     }
 
+    // The first copy of a frame into a texture costs the renderer some 40 ms
+    // of setting up (llvmpipe compiles its copy). Paid here, at load, it no
+    // longer holds up the first set's first frame. The copy itself is unused.
+    if (keepBackground && fxglobalEnv) {
+        fxglobalEnv->KeepFrame(&keptBackground);
+        keptValid = false;
+    }
+
     for (int i = 0; i < kBillboards; ++i) billboards[i].LoadCN(package, kEntryBillboard1 + i);
     billboardCount = kBillboards - 1;
 

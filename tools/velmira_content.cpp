@@ -343,8 +343,10 @@ void DrawFrameOverlay(Ctx& c, Image& img) {
     int w = img.w, h = img.h;
     float cx = w * 0.5f, cy = h * 0.5f;
     // A dark passe-partout outside the hairline, and inside it a vignette
-    // that is clear over most of the screen. The vignette follows a
-    // superellipse, which has no creases toward the corners.
+    // that is clear over most of the screen: the show leaves out the clear
+    // cells, and over the moving gallery scene every covered one is drawn
+    // each frame. The vignette follows a superellipse, which has no creases
+    // toward the corners.
     float li = 24.0f;
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
@@ -352,7 +354,7 @@ void DrawFrameOverlay(Ctx& c, Image& img) {
             float band = cd::Smoothstep(-1.0f, 1.0f, cd::SdRoundRect(fx, fy, cx, cy, cx - li, cy - li, 16.0f));
             float u = std::fabs(fx - cx) / (cx - li), v = std::fabs(fy - cy) / (cy - li);
             float r = std::pow(std::pow(u, 5.0f) + std::pow(v, 5.0f), 0.2f);
-            float vig = 0.78f * cd::Smoothstep(0.62f, 1.02f, r);
+            float vig = 0.78f * cd::Smoothstep(0.8f, 1.02f, r);
             vig *= vig > 0.0f ? 0.7f + 0.3f * cd::Smoothstep(0.9f, 1.0f, r) : 0.0f;
             float a = std::max(band, vig);
             float* p = img.At(x, y);
