@@ -4,6 +4,7 @@
 
 #include "app/entries.h"
 #include "app/velmira.h"
+#include "base/other.h"
 #include "base/paths.h"
 #include "base/trace.h"
 #include "package/package.h"
@@ -56,14 +57,6 @@ void VelmiraSets::Load(FXPackage* package) {
     if (frameMaterial.textureReady && frameMaterial.textureImage) {
         int clear = frameDesk.LeaveOutClearCells(*frameMaterial.textureImage, 4);
         trc("VelmiraSets::Load -> frame overlay: %d of %d cells clear\n", clear, frameDesk.w * frameDesk.h);
-    }
-
-    // The first copy of a frame into a texture costs the renderer some 40 ms
-    // of setting up (llvmpipe compiles its copy). Paid here, at load, it no
-    // longer holds up the first set's first frame. The copy itself is unused.
-    if (keepBackground && fxglobalEnv) {
-        fxglobalEnv->KeepFrame(&keptBackground);
-        keptValid = false;
     }
 
     for (int i = 0; i < kBillboards; ++i) billboards[i].LoadCN(package, kEntryBillboard1 + i);
@@ -197,6 +190,42 @@ void VelmiraSets::RenderPair(PEnv* env, double t) {
     }
 }
 
+// The 3D scene with the model in front of it.
+void VelmiraSets::DrawStage(PEnv* env, double t) {
+    DrawScene(env, t);
+    env->EnableLights(true);
+    env->EnableDepthTest(true);
+    env->EnableDepthWrite(true);
+    // Only now may the depth buffer be cleared (a clear obeys the depth
+    // mask): whatever the scene left there would hide parts of the model.
+    env->Clrscr(false, true, false);
+    env->ApplyMatrixIdentity();
+    env->EnableCullface(false, true);
+    DrawModel(env, t);
+    env->EnableCullface(false, false);
+    env->EnableDepthWrite(false);
+    env->EnableDepthTest(false);
+    env->EnableLights(false);
+}
+
+// The renderer sets up each new kind of draw the first time it meets it
+// (llvmpipe compiles a program for it): some 40 ms for the first copy of a
+// frame into a texture, 25 ms for the stage. Met here, at load, in a back
+// buffer the first frame clears, they no longer stall the first frame of
+// the first set and of the gallery's scene. Nothing drawn is kept, and the
+// random source is left as it was.
+void VelmiraSets::WarmUp(PEnv* env, double t) {
+    if (!env) return;
+    const unsigned seed = fxRandState();
+    env->UpdateLights();
+    env->ApplyMatrixIdentity();
+    DrawStage(env, t);
+    env->ApplyMatrixIdentity();
+    if (keepBackground) env->KeepFrame(&keptBackground);
+    keptValid = false;
+    fxSrand(seed);
+}
+
 // Kind 5: the gallery over the desktop with its movie, then the 3D scene and
 // model with the main movie; on the director's word the desktop fades back
 // in, the movie fades out and a new billboard takes over.
@@ -210,20 +239,7 @@ void VelmiraSets::RenderGallery(PEnv* env, double t) {
         DrawBackground(env, t);
         shots.Show();
     } else {
-        DrawScene(env, t);
-        env->EnableLights(true);
-        env->EnableDepthTest(true);
-        env->EnableDepthWrite(true);
-        // Only now may the depth buffer be cleared (a clear obeys the depth
-        // mask): whatever the scene left there would hide parts of the model.
-        env->Clrscr(false, true, false);
-        env->ApplyMatrixIdentity();
-        env->EnableCullface(false, true);
-        DrawModel(env, t);
-        env->EnableCullface(false, false);
-        env->EnableDepthWrite(false);
-        env->EnableDepthTest(false);
-        env->EnableLights(false);
+        DrawStage(env, t);
     }
     switch (phase) {
         case 0:

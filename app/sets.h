@@ -48,6 +48,9 @@ public:
     // The movies, the frame overlay, the billboards and the show's bubbles.
     void Load(FXPackage* package);
     void Start(int kind, bool alternative, double t);
+    // Draws once, unseen, what the sets draw first, so that the renderer's
+    // setting up is done at load.
+    void WarmUp(PEnv* env, double t);
     void Stop();
     void OnRender(PEnv* env, double t);
     void Destroy();
@@ -69,6 +72,7 @@ private:
     // goes on where it would wait for the model.
     void LoadStage(FXPackage* package);
     void DrawScene(PEnv* env, double t);
+    void DrawStage(PEnv* env, double t);
     void DrawModel(PEnv* env, double t);
     void StartModel(double t);
     bool ModelPlaying(double t) const;

@@ -133,6 +133,7 @@ void localLoadShow(bool desktopReady, FXScrShot* shot) {
 
     a.light0.SetDefDiffuse(1.0f);
     a.gr.RegisterLight(&a.light0);
+    a.sets.WarmUp(&a.gr, fxGetTime());
     fxSetAppPriority(1);
 }
 

@@ -73,6 +73,8 @@ double FXTimeDiff::OnTime() {
 
 void fxSrand(unsigned seed) { localRandState.store(seed); }
 
+unsigned fxRandState() { return localRandState.load(); }
+
 int fxRand() {
     uint32_t s = localRandState.load();
     uint32_t n;

@@ -67,6 +67,7 @@ float fxGetRandom();
 // a given seed.
 int fxRand();
 void fxSrand(unsigned seed);
+unsigned fxRandState();  // what fxSrand takes back to
 
 void fxSetAppPriority(int p);
 void fxSetThreadPriority(void* thread, int p);
