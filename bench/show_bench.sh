@@ -20,8 +20,8 @@
 #     target;
 #   - the package load against a raw read, and a movie frame's decoding
 #     against libjpeg-turbo's (package_bench, image_bench).
-# The opening's and the gallery scene's own figures are printed before the
-# table.
+# The opening's and the gallery scene's own figures, and the sets the 60 s
+# held (they play in a random order), are printed before the table.
 #   bench/show_bench.sh [BUILD_DIR]
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -82,7 +82,7 @@ FX_TEST_SCREEN="${FX_BENCH_SIZE:-1024x768}x24" "$top/tests/support/xvfb-run.sh" 
   peak=$(awk "/VmHWM/ {printf \"%.1f\", \$2/1024}" /proc/$pid/status)
   kill -TERM $pid; wait $pid || true
   ours=$(pct 0 $t3 $s0 $s3)
-  grep -E "opening done|VelmiraSets::Load -> model|scene and model at" "$data/velmira.log" | sed "s/^[^]]*] //"
+  grep -E "opening done|VelmiraSets::Load -> model|set [0-9]+ kind|scene and model at" "$data/velmira.log" | sed "s/^[^]]*] //"
   grep -E "show: " "$data/velmira.log" | sed "s/^[^]]*] //" | sed "s/^/  /"
   read frames longest within <<<"$(grep -E "show: " "$data/velmira.log" | sed "s/^[^]]*] //" |
     awk "{f += \$2; s += \$5; if (\$8 > l) l = \$8; if (\$13 > w) w = \$13} END {printf \"%.1f %d %d\", f/s, l, w}")"
