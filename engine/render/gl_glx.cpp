@@ -6,6 +6,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstdint>
 
 #include "base/trace.h"
@@ -30,6 +35,49 @@ XVisualInfo* localChooseVisual(Display* d, int screen) {
     return glXChooseVisual(d, screen, plain);
 }
 
+// Mesa's GLX reads some replies through XCB and follows them unchecked: if
+// the X server goes away while the device is being set up, it reads through
+// a null reply before Xlib has noticed the loss (found by killing the server
+// at random moments of start-up). A crash there with the server's end of the
+// connection closed is that loss, and ends the program as a loss does.
+int localGuardFd = -1;
+struct sigaction localOldSegv;
+
+bool localConnectionClosed(int fd) {
+    pollfd p = {fd, POLLIN, 0};
+    if (fd < 0 || poll(&p, 1, 0) <= 0) return false;
+    char c;
+    return (p.revents & (POLLHUP | POLLERR)) != 0 || recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
+void localSegvOnSetUp(int sig) {
+    if (localConnectionClosed(localGuardFd)) {
+        static const char kText[] = "velmira: the connection to the display was lost\n";
+        ssize_t n = write(2, kText, sizeof kText - 1);
+        (void)n;
+        _exit(1);
+    }
+    sigaction(SIGSEGV, &localOldSegv, nullptr);
+    raise(sig);
+}
+
+class LocalSetUpGuard {
+public:
+    explicit LocalSetUpGuard(Display* d) {
+        localGuardFd = ConnectionNumber(d);
+        struct sigaction sa = {};
+        sa.sa_handler = localSegvOnSetUp;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGSEGV, &sa, &localOldSegv);
+    }
+    ~LocalSetUpGuard() {
+        sigaction(SIGSEGV, &localOldSegv, nullptr);
+        localGuardFd = -1;
+    }
+    LocalSetUpGuard(const LocalSetUpGuard&) = delete;
+    LocalSetUpGuard& operator=(const LocalSetUpGuard&) = delete;
+};
+
 }  // namespace
 
 bool fxglPlatCreate(FXGL* gl, void* window) {
@@ -49,6 +97,7 @@ bool fxglPlatCreate(FXGL* gl, void* window) {
         gl->deviceContext = nullptr;
         return false;
     }
+    LocalSetUpGuard guard(d);
     int screen = XScreenNumberOfScreen(pa.screen);
     gl->screenWidth = DisplayWidth(d, screen);
     gl->screenHeight = DisplayHeight(d, screen);
